@@ -1,0 +1,97 @@
+#include "app/cli.h"
+
+#include <charconv>
+
+#include "app/emit.h"
+#include "app/fail.h"
+#include "app/output_dir.h"
+#include "app/probe.h"
+#include "pipeline/frames.h"
+
+std::optional<std::string> arg(const std::vector<std::string>& args, const std::string& name) {
+  const std::string key = "--" + name;
+  for (size_t i = 0; i < args.size(); ++i) {
+    if (args[i] != key) continue;
+    if (i + 1 < args.size()) return args[i + 1];
+    return std::nullopt;
+  }
+  return std::nullopt;
+}
+
+std::optional<int64_t> parseInteger(const std::string& text) {
+  size_t start = 0;
+  bool negative = false;
+  if (!text.empty() && (text[0] == '+' || text[0] == '-')) {
+    negative = text[0] == '-';
+    start = 1;
+  }
+  if (start == text.size()) return std::nullopt;
+  for (size_t i = start; i < text.size(); ++i)
+    if (text[i] < '0' || text[i] > '9') return std::nullopt;
+  // from_chars takes a leading '-' but not '+', so the sign is put back by hand
+  // only for the negative case, which keeps INT64_MIN in range.
+  std::string digits = (negative ? "-" : "") + text.substr(start);
+  int64_t value = 0;
+  auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), value);
+  if (error != std::errc() || end != digits.data() + digits.size()) return std::nullopt;
+  return value;
+}
+
+int64_t integerOption(const std::vector<std::string>& args, const std::string& name, int64_t fallback) {
+  return parseInteger(arg(args, name).value_or("")).value_or(fallback);
+}
+
+namespace {
+
+std::string failureText(const std::exception& error) {
+  if (auto fail = dynamic_cast<const Fail*>(&error)) return fail->message;
+  std::string text = error.what();
+  return text.empty() ? "unexpected error" : text;
+}
+
+int runFrames(const std::vector<std::string>& args) {
+  std::optional<std::string> video = arg(args, "video");
+  if (!video) die("--video is required");
+  RunSettings settings;
+  settings.video = *video;
+  settings.count = integerOption(args, "count", 6);
+  settings.size = integerOption(args, "size", 512);
+  settings.outDir = freshOutputDirectory(arg(args, "out"));
+  Document result;
+  try {
+    result = frames(settings);
+  } catch (const std::exception& error) {
+    die(failureText(error));
+  }
+  emit(result);
+  return 0;
+}
+
+int runSelftest(const std::vector<std::string>& args) {
+  std::optional<std::string> video = arg(args, "video");
+  if (!video) die("--video is required");
+  Document document{{"ok", true}, {"probe", probe()}};
+  RunSettings settings{*video, 6, 512, temporaryDirectory() / "stillpick-selftest", false};
+  try {
+    document["frames"] = frames(settings);
+  } catch (const std::exception& error) {
+    document["ok"] = false;
+    document["error"] = failureText(error);
+  }
+  emit(document);
+  return 0;
+}
+
+}  // namespace
+
+int CLI::main(const std::vector<std::string>& args) {
+  const std::string command = args.size() < 2 ? "probe" : args[1];
+  if (command == "probe") {
+    emit(probe());
+    return 0;
+  }
+  if (command == "frames") return runFrames(args);
+  if (command == "curate") die("this build has no Foundation Models framework");
+  if (command == "selftest") return runSelftest(args);
+  die("unknown command " + command);
+}

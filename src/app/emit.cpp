@@ -1,0 +1,137 @@
+#include "app/emit.h"
+
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+
+namespace {
+
+// Length of the UTF-8 sequence starting at s[i], or 0 when it is malformed
+// (overlong forms, surrogates and code points above U+10FFFF included).
+size_t utf8SequenceLength(std::string_view s, size_t i) {
+  auto byte = [&](size_t k) { return static_cast<unsigned char>(s[k]); };
+  unsigned char lead = byte(i);
+  if (lead < 0x80) return 1;
+  size_t length;
+  unsigned char low = 0x80, high = 0xBF;
+  if (lead >= 0xC2 && lead <= 0xDF) length = 2;
+  else if (lead == 0xE0) length = 3, low = 0xA0;
+  else if (lead >= 0xE1 && lead <= 0xEC) length = 3;
+  else if (lead == 0xED) length = 3, high = 0x9F;
+  else if (lead >= 0xEE && lead <= 0xEF) length = 3;
+  else if (lead == 0xF0) length = 4, low = 0x90;
+  else if (lead >= 0xF1 && lead <= 0xF3) length = 4;
+  else if (lead == 0xF4) length = 4, high = 0x8F;
+  else return 0;
+  if (i + length > s.size()) return 0;
+  if (byte(i + 1) < low || byte(i + 1) > high) return 0;
+  for (size_t k = 2; k < length; ++k)
+    if (byte(i + k) < 0x80 || byte(i + k) > 0xBF) return 0;
+  return length;
+}
+
+bool appendString(std::string& out, std::string_view s) {
+  out += '"';
+  for (size_t i = 0; i < s.size();) {
+    unsigned char c = static_cast<unsigned char>(s[i]);
+    if (c >= 0x80) {
+      size_t length = utf8SequenceLength(s, i);
+      if (length == 0) return false;
+      out.append(s.substr(i, length));
+      i += length;
+      continue;
+    }
+    switch (c) {
+      case '"': out += "\\\""; break;
+      case '\\': out += "\\\\"; break;
+      case '/': out += "\\/"; break;
+      case '\b': out += "\\b"; break;
+      case '\f': out += "\\f"; break;
+      case '\n': out += "\\n"; break;
+      case '\r': out += "\\r"; break;
+      case '\t': out += "\\t"; break;
+      default:
+        if (c < 0x20 || c == 0x7F) {
+          char escape[8];
+          std::snprintf(escape, sizeof escape, "\\u%04x", c);
+          out += escape;
+        } else {
+          out += static_cast<char>(c);
+        }
+    }
+    ++i;
+  }
+  out += '"';
+  return true;
+}
+
+bool appendNumber(std::string& out, double value) {
+  if (!std::isfinite(value)) return false;
+  char digits[32];
+  auto [end, error] = std::to_chars(digits, digits + sizeof digits, value);
+  if (error != std::errc()) return false;
+  std::string_view text(digits, end - digits);
+  out += text;
+  // Keep a double recognisable as one: 30.0, not 30.
+  if (text.find_first_of(".e") == std::string_view::npos) out += ".0";
+  return true;
+}
+
+bool appendValue(std::string& out, const Document& value) {
+  switch (value.type()) {
+    case Document::value_t::null: out += "null"; return true;
+    case Document::value_t::boolean: out += value.get<bool>() ? "true" : "false"; return true;
+    case Document::value_t::number_integer: out += std::to_string(value.get<int64_t>()); return true;
+    case Document::value_t::number_unsigned: out += std::to_string(value.get<uint64_t>()); return true;
+    case Document::value_t::number_float: return appendNumber(out, value.get<double>());
+    case Document::value_t::string: return appendString(out, value.get_ref<const std::string&>());
+    case Document::value_t::array: {
+      out += '[';
+      bool first = true;
+      for (const auto& element : value) {
+        if (!first) out += ',';
+        first = false;
+        if (!appendValue(out, element)) return false;
+      }
+      out += ']';
+      return true;
+    }
+    case Document::value_t::object: {
+      out += '{';
+      bool first = true;
+      for (const auto& [key, member] : value.items()) {
+        if (!first) out += ',';
+        first = false;
+        if (!appendString(out, key)) return false;
+        out += ':';
+        if (!appendValue(out, member)) return false;
+      }
+      out += '}';
+      return true;
+    }
+    default: return false;  // binary and discarded values have no JSON form
+  }
+}
+
+}  // namespace
+
+std::optional<std::string> encodeJson(const Document& document) {
+  if (!document.is_object() && !document.is_array()) return std::nullopt;  // no top-level fragments
+  std::string out;
+  if (!appendValue(out, document)) return std::nullopt;
+  return out;
+}
+
+void emit(const Document& document) {
+  std::optional<std::string> text = encodeJson(document);
+  std::string line = text ? *text : std::string(kFallbackLine);
+  line += '\n';
+  std::fwrite(line.data(), 1, line.size(), stdout);
+  std::fflush(stdout);
+}
+
+void die(const std::string& message) {
+  emit(Document{{"ok", false}, {"error", message}});
+  std::exit(1);
+}

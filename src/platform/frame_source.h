@@ -1,0 +1,21 @@
+#pragma once
+#include <memory>
+#include <string>
+
+#include "imaging/image.h"
+
+// Exact-time frames of one clip's first video track: the picture on screen
+// at the requested time, turned to display orientation and scaled down
+// (aspect kept, never enlarged) to fit within 720 x 720.
+class FrameSource {
+ public:
+  virtual ~FrameSource() = default;
+  // Seconds from the start of the clip, taken on a 1/600 s grid. Throws Fail
+  // when that time has no decodable frame; the source stays usable for other
+  // times.
+  virtual Picture frameAt(double seconds) = 0;
+};
+
+// The FFmpeg-backed source for a local clip file. Throws Fail when the file
+// cannot be opened or has no decodable video stream.
+std::unique_ptr<FrameSource> openFrameSource(const std::string& path);

@@ -1,0 +1,82 @@
+#include "app/output_dir.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <fstream>
+#include <regex>
+
+#include "app/fail.h"
+#include "support/clips.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+TEST(OutputDirectory, FreshNameBelowTheBase) {
+  std::regex name("stillpick-[0-9A-F]{8}");
+  fs::path a = freshOutputDirectory(std::string("/x/y"));
+  fs::path b = freshOutputDirectory(std::string("/x/y"));
+  EXPECT_EQ(a.parent_path(), "/x/y");
+  EXPECT_TRUE(std::regex_match(a.filename().string(), name)) << a;
+  EXPECT_NE(a, b);
+  EXPECT_EQ(freshOutputDirectory(std::string("rel/dir")).parent_path(), fs::current_path() / "rel/dir");
+  EXPECT_EQ(freshOutputDirectory(std::string("")).parent_path(), fs::current_path());
+  EXPECT_TRUE(freshOutputDirectory(std::nullopt).is_absolute());
+}
+
+TEST(OutputDirectory, TemporaryDirectoryNeedsAnAbsoluteTmpdir) {
+  const char* saved = std::getenv("TMPDIR");
+  std::string keep = saved ? saved : "";
+  setenv("TMPDIR", "/some/where", 1);
+  EXPECT_EQ(temporaryDirectory(), "/some/where");
+  setenv("TMPDIR", "relative", 1);
+  EXPECT_EQ(temporaryDirectory(), "/tmp");
+  unsetenv("TMPDIR");
+  EXPECT_EQ(temporaryDirectory(), "/tmp");
+  if (saved) setenv("TMPDIR", keep.c_str(), 1);
+}
+
+TEST(OutputDirectory, CreationMakesParentsAndNeverReusesAnExistingName) {
+  fs::path base = freshTempDir();
+  fs::path dir = base / "a" / "b" / "stillpick-00000000";
+  fs::path wanted = dir;
+  createOutputDirectory(dir, true);
+  EXPECT_EQ(dir, wanted);
+  EXPECT_TRUE(fs::is_directory(dir));
+
+  fs::path clash = wanted;
+  createOutputDirectory(clash, true);  // the name exists now: another one is drawn
+  EXPECT_NE(clash, wanted);
+  EXPECT_EQ(clash.parent_path(), wanted.parent_path());
+  EXPECT_TRUE(fs::is_directory(clash));
+
+  fs::path shared = base / "stillpick-selftest";
+  createOutputDirectory(shared, false);
+  createOutputDirectory(shared, false);  // reused as it is
+  EXPECT_EQ(shared, base / "stillpick-selftest");
+
+  std::ofstream(base / "file") << "x";
+  fs::path underFile = base / "file" / "stillpick-11111111";
+  EXPECT_THROW(createOutputDirectory(underFile, true), Fail);
+  fs::path onFile = base / "file";
+  EXPECT_THROW(createOutputDirectory(onFile, false), Fail);
+  fs::remove_all(base);
+}
+
+TEST(OutputDirectory, UnwritableParentIsAnError) {
+  if (geteuid() == 0) GTEST_SKIP() << "root may write into read-only directories";
+  fs::path base = freshTempDir();
+  chmod(base.c_str(), 0555);
+  fs::path dir = base / "stillpick-22222222";
+  try {
+    createOutputDirectory(dir, true);
+    ADD_FAILURE() << "created below a read-only directory";
+  } catch (const Fail& fail) {
+    EXPECT_EQ(fail.message, "cannot create " + dir.string() + ": Permission denied");
+  }
+  chmod(base.c_str(), 0755);
+  fs::remove_all(base);
+}
+
+}  // namespace

@@ -1,0 +1,32 @@
+#include "support/clips.h"
+
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <stdexcept>
+
+namespace fs = std::filesystem;
+
+std::string testDataDir() {
+  fs::create_directories(STILLPICK_TEST_DATA);
+  return STILLPICK_TEST_DATA;
+}
+
+std::string makeClip(const std::string& name, const std::string& ffmpegArgs) {
+  std::string path = testDataDir() + "/" + name;
+  if (fs::exists(path)) return path;
+  // Written under a temporary name first, so an interrupted run never leaves
+  // a half-made clip behind under the real name.
+  std::string partial = testDataDir() + "/partial-" + std::to_string(getpid()) + "-" + name;
+  std::string command = "ffmpeg -nostdin -hide_banner -loglevel error -y " + ffmpegArgs + " '" + partial + "'";
+  if (std::system(command.c_str()) != 0) throw std::runtime_error("ffmpeg failed: " + command);
+  fs::rename(partial, path);
+  return path;
+}
+
+std::string freshTempDir() {
+  std::string pattern = (fs::temp_directory_path() / "stillpick-test-XXXXXX").string();
+  if (!mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
+  return pattern;
+}

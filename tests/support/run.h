@@ -1,0 +1,19 @@
+#pragma once
+#include <string>
+#include <vector>
+
+// Result of running a program to completion.
+struct RunResult {
+  std::string out;
+  std::string err;
+  int status = -1;  // exit status, or -1 when it did not exit normally
+};
+
+// Runs the program with the given arguments (argv[0] is the program itself),
+// with an optional extra environment entry such as "TMPDIR=/x".
+RunResult runProgram(const std::string& program, const std::vector<std::string>& args,
+                     const std::vector<std::string>& extraEnv = {}, const std::string& workDir = "");
+
+// Runs the stillpick binary built beside the tests.
+RunResult runStillpick(const std::vector<std::string>& args, const std::vector<std::string>& extraEnv = {},
+                       const std::string& workDir = "");
