@@ -16,6 +16,8 @@ class FrameSource {
   virtual Picture frameAt(double seconds) = 0;
 };
 
-// The FFmpeg-backed source for a local clip file. Throws Fail when the file
-// cannot be opened or has no decodable video stream.
-std::unique_ptr<FrameSource> openFrameSource(const std::string& path);
+class MediaInput;
+
+// The FFmpeg-backed source over an opened clip's first video stream. Throws
+// Fail when the stream has no usable decoder.
+std::unique_ptr<FrameSource> openFrameSource(std::unique_ptr<MediaInput> input);
