@@ -14,9 +14,12 @@
 
 namespace {
 
-// The detector sees the picture scaled to fit 512 × 512 with its aspect kept,
-// in the top-left corner over black; its heat maps have one cell per 4 pixels.
+// The detector sees the picture scaled to 512 on its longest side, aspect
+// kept, in the top-left corner of a black canvas whose sides are rounded up
+// to a multiple of 32 (the backbone's coarsest stride). Its heat maps have one
+// cell per 4 pixels.
 constexpr int detectorSide = 512;
+constexpr int detectorAlign = 32;
 constexpr int detectorStride = 4;
 constexpr int detectionLimit = 100;
 // Peaks whose calibrated confidence falls below this are not reported at all.
@@ -90,8 +93,9 @@ const std::vector<Detection>& ObjectModel::detections(const Image& picture) {
   if (key == lastKey_) return last_;
 
   cv::Mat fitted = scaled(pixels, double(detectorSide) / std::max(pixels.cols, pixels.rows));
-  cv::Mat canvas(detectorSide, detectorSide, CV_8UC3, cv::Scalar(0, 0, 0));
-  fitted.copyTo(canvas(cv::Rect(0, 0, std::min(fitted.cols, detectorSide), std::min(fitted.rows, detectorSide))));
+  auto aligned = [](int side) { return (side + detectorAlign - 1) / detectorAlign * detectorAlign; };
+  cv::Mat canvas(aligned(fitted.rows), aligned(fitted.cols), CV_8UC3, cv::Scalar(0, 0, 0));
+  fitted.copyTo(canvas(cv::Rect(0, 0, fitted.cols, fitted.rows)));
   std::vector<cv::Mat> outputs;
   try {
     detector_.setInput(cv::dnn::blobFromImage(canvas, 1.0, cv::Size(), cv::Scalar(), false, false, CV_32F));

@@ -28,7 +28,8 @@ class ObjectModel {
   static double distance(const FeaturePrint& from, const FeaturePrint& to);
 
   // The detector's raw findings for a picture (scores uncalibrated, boxes in
-  // the 512 × 512 network input). The last picture's result is kept, so
+  // the pixels of the network input, the picture scaled to 512 on its
+  // longest side). The last picture's result is kept, so
   // classifications and humans of one picture share one pass.
   const std::vector<Detection>& detections(const Image& picture);
 

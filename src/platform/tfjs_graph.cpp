@@ -110,14 +110,27 @@ bool attrBool(const TfjsNode& node, const std::string& key, bool fallback) {
   return node.attr.at(key).value("b", fallback);
 }
 
-// Where a tensor comes from in the network being built. `pooled` marks a
-// tensor whose height and width are 1, which decides how binary operations
-// broadcast.
+// Height and width of a tensor when the network is fed the input size the
+// graph declares; 0 where that is unknown.
+struct Extent {
+  int height = 0, width = 0;
+  bool pooled() const { return height == 1 && width == 1; }
+};
+
+// Where a tensor comes from in the network being built, and its extent, which
+// decides how binary operations broadcast and how resizing scales.
 struct Ref {
   int layer = 0;
   int output = 0;
-  bool pooled = false;
+  Extent extent;
+  bool pooled() const { return extent.pooled(); }
 };
+
+int convolvedSize(int size, int kernel, int stride, int dilation, bool same) {
+  if (size <= 0) return 0;
+  if (same) return (size + stride - 1) / stride;
+  return std::max(0, (size - (kernel - 1) * dilation - 1) / stride + 1);
+}
 
 class Builder {
  public:
@@ -177,23 +190,23 @@ class Builder {
   }
 
   Ref add(const std::string& name, const std::string& type, cv::dnn::LayerParams& params,
-          const std::vector<Ref>& inputs, bool pooled) {
+          const std::vector<Ref>& inputs, Extent extent) {
     int id = net_.addLayer(name, type, params);
     if (id < 0) fail("could not add layer " + name);
     layerNames_[id] = name;
     for (size_t i = 0; i < inputs.size(); ++i) net_.connect(inputs[i].layer, inputs[i].output, id, int(i));
-    return {id, 0, pooled};
+    return {id, 0, extent};
   }
 
   Ref activation(const std::string& name, const std::string& op, Ref input) {
     cv::dnn::LayerParams params;
-    if (op == "Relu") return add(name, "ReLU", params, {input}, input.pooled);
+    if (op == "Relu") return add(name, "ReLU", params, {input}, input.extent);
     if (op == "Relu6") {
       params.set("min_value", 0.0f);
       params.set("max_value", 6.0f);
-      return add(name, "ReLU6", params, {input}, input.pooled);
+      return add(name, "ReLU6", params, {input}, input.extent);
     }
-    if (op == "Sigmoid") return add(name, "Sigmoid", params, {input}, input.pooled);
+    if (op == "Sigmoid") return add(name, "Sigmoid", params, {input}, input.extent);
     fail("unsupported activation " + op + " in " + name);
   }
 
@@ -203,7 +216,7 @@ class Builder {
       if (!inputName_.empty() && inputName_ != n.name) fail("more than one input");
       inputName_ = n.name;
       layerNames_[0] = n.name;
-      return {0, 0, false};
+      return {0, 0, declaredExtent(n)};
     }
     if (op == "Const") fail("constant " + n.name + " used as a computed tensor");
     if (op == "Identity") {
@@ -218,6 +231,19 @@ class Builder {
     if (op == "ConcatV2") return concat(n);
     if (op == "ResizeBilinear") return resize(n);
     fail("unsupported operation " + op + " in " + n.name);
+  }
+
+  // NHWC shape attribute of a Placeholder; dimensions of -1 are unknown.
+  static Extent declaredExtent(const TfjsNode& n) {
+    if (!n.attr.contains("shape")) return {};
+    json dims = n.attr.at("shape").value("shape", json::object()).value("dim", json::array());
+    if (dims.size() != 4) return {};
+    auto size = [&](int i) {
+      const json& d = dims[size_t(i)].value("size", json("0"));
+      int v = d.is_string() ? std::stoi(d.get<std::string>()) : d.get<int>();
+      return std::max(v, 0);
+    };
+    return {size(1), size(2)};
   }
 
   static const std::string& input(const TfjsNode& n, size_t i) {
@@ -286,8 +312,10 @@ class Builder {
       if (int(bias->values.size()) != outputs) fail(n.name + ": bias does not match the filter");
       params.blobs.push_back(cv::Mat(1, outputs, CV_32F, const_cast<float*>(bias->values.data())).clone());
     }
-    if (act.empty()) return add(n.name, "Convolution", params, {x}, x.pooled);
-    Ref conv = add(n.name + "/convolution", "Convolution", params, {x}, x.pooled);
+    Extent out{convolvedSize(x.extent.height, kh, strides[1], dilations[1], padding == "SAME"),
+               convolvedSize(x.extent.width, kw, strides[2], dilations[2], padding == "SAME")};
+    if (act.empty()) return add(n.name, "Convolution", params, {x}, out);
+    Ref conv = add(n.name + "/convolution", "Convolution", params, {x}, out);
     return activation(n.name, act, conv);
   }
 
@@ -324,7 +352,7 @@ class Builder {
     cv::dnn::LayerParams params;
     if (!swished.empty()) {
       Ref x = tensor(swished);
-      return add(n.name, "HardSwish", params, {x}, x.pooled);
+      return add(n.name, "HardSwish", params, {x}, x.extent);
     }
     const TfjsTensor* ca = constant(n.inputs[0]);
     const TfjsTensor* cb = constant(n.inputs[1]);
@@ -336,20 +364,20 @@ class Builder {
       params.set("power", 1.0f);
       params.set("scale", product ? c.values[0] : 1.0f);
       params.set("shift", product ? 0.0f : c.values[0]);
-      return add(n.name, "Power", params, {x}, x.pooled);
+      return add(n.name, "Power", params, {x}, x.extent);
     }
     Ref a = tensor(n.inputs[0]);
     Ref b = tensor(n.inputs[1]);
-    if (a.pooled == b.pooled) {
+    if (a.pooled() == b.pooled()) {
       params.set("operation", product ? "prod" : "sum");
-      return add(n.name, "Eltwise", params, {a, b}, a.pooled);
+      return add(n.name, "Eltwise", params, {a, b}, a.extent);
     }
     // One side is 1×1×C: a per-channel factor (or offset) for the other.
-    Ref full = a.pooled ? b : a;
-    Ref perChannel = a.pooled ? a : b;
+    Ref full = a.pooled() ? b : a;
+    Ref perChannel = a.pooled() ? a : b;
     params.set("axis", 1);
     params.set("bias_term", !product);
-    return add(n.name, "Scale", params, {full, perChannel}, false);
+    return add(n.name, "Scale", params, {full, perChannel}, full.extent);
   }
 
   Ref mean(const TfjsNode& n) {
@@ -362,7 +390,7 @@ class Builder {
     cv::dnn::LayerParams params;
     params.set("pool", "ave");
     params.set("global_pooling", true);
-    return add(n.name, "Pooling", params, {x}, true);
+    return add(n.name, "Pooling", params, {x}, Extent{1, 1});
   }
 
   Ref concat(const TfjsNode& n) {
@@ -371,27 +399,33 @@ class Builder {
     if (axis.values.size() != 1 || (axis.values[0] != 3 && axis.values[0] != -1))
       fail(n.name + ": only concatenation along channels is supported");
     std::vector<Ref> parts;
-    bool pooled = true;
-    for (size_t i = 0; i + 1 < n.inputs.size(); ++i) {
-      parts.push_back(tensor(n.inputs[i]));
-      pooled = pooled && parts.back().pooled;
-    }
+    for (size_t i = 0; i + 1 < n.inputs.size(); ++i) parts.push_back(tensor(n.inputs[i]));
     cv::dnn::LayerParams params;
     params.set("axis", 1);
-    return add(n.name, "Concat", params, parts, pooled);
+    return add(n.name, "Concat", params, parts, parts[0].extent);
   }
 
   Ref resize(const TfjsNode& n) {
     const TfjsTensor& size = requireConstant(input(n, 1));
     if (size.values.size() != 2 || size.values[0] < 1 || size.values[1] < 1) fail(n.name + ": bad output size");
     Ref x = tensor(input(n, 0));
+    const int height = int(size.values[0]), width = int(size.values[1]);
     cv::dnn::LayerParams params;
     params.set("interpolation", "bilinear");
-    params.set("height", int(size.values[0]));
-    params.set("width", int(size.values[1]));
+    // A size that is a whole multiple of the input's (at the declared input
+    // size) is kept as that multiple, so the network also takes other input
+    // sizes; any other size stays fixed.
+    const Extent& in = x.extent;
+    if (in.height > 0 && in.width > 0 && height % in.height == 0 && width % in.width == 0) {
+      params.set("zoom_factor_y", height / in.height);
+      params.set("zoom_factor_x", width / in.width);
+    } else {
+      params.set("height", height);
+      params.set("width", width);
+    }
     params.set("align_corners", attrBool(n, "align_corners", false));
     params.set("half_pixel_centers", attrBool(n, "half_pixel_centers", false));
-    return add(n.name, "Resize", params, {x}, size.values[0] == 1 && size.values[1] == 1);
+    return add(n.name, "Resize", params, {x}, Extent{height, width});
   }
 };
 

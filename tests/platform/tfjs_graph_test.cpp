@@ -250,6 +250,22 @@ TEST(TfjsGraph, LegacyBilinearResizeSamplesFromTheTopLeftCorner) {
   EXPECT_EQ(run(g, "up", 2, 2, 1, {0, 1, 2, 3}), expected);
 }
 
+TEST(TfjsGraph, ResizeToAMultipleOfTheDeclaredSizeFollowsOtherInputSizes) {
+  // Declared 2 × 2, resized to 4 × 4: a zoom by 2, so a 3 × 1 input gives 6 × 2.
+  HandGraph g;
+  json dims = json::array({{{"size", "1"}}, {{"size", "2"}}, {{"size", "2"}}, {{"size", "1"}}});
+  g.nodes[0]["attr"]["shape"] = {{"shape", {{"dim", dims}}}};
+  g.constant("size", {2}, {4, 4});
+  g.constant("odd", {2}, {3, 3});
+  g.node("up", "ResizeBilinear", {"in", "size"});
+  g.node("fixed", "ResizeBilinear", {"in", "odd"});
+  std::vector<int> shape;
+  EXPECT_EQ(run(g, "up", 3, 1, 1, {0, 1, 2}, &shape), (std::vector<float>{0, 0, 0.5f, 0.5f, 1, 1, 1.5f, 1.5f, 2, 2, 2, 2}));
+  EXPECT_EQ(shape, (std::vector<int>{6, 2, 1}));
+  run(g, "fixed", 3, 1, 1, {0, 1, 2}, &shape);
+  EXPECT_EQ(shape, (std::vector<int>{3, 3, 1}));
+}
+
 TEST(TfjsGraph, BuildsOnlyWhatTheOutputsNeedAndFollowsIdentities) {
   HandGraph g;
   g.constant("two", {}, {2});
