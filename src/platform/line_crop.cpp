@@ -74,9 +74,10 @@ cv::Mat lineCrop(const cv::Mat& rgb, const cv::RotatedRect& box, int lineHeight)
   auto c = orderedCorners(box);
   float width = std::max(distance(c[0], c[1]), distance(c[3], c[2]));
   float height = std::max(distance(c[0], c[3]), distance(c[1], c[2]));
-  // A box much taller than wide holds text running downwards: read it turned.
+  // A box much taller than wide holds text running downwards (as on book
+  // spines): its right edge becomes the top of the line.
   if (height >= 1.5f * width) {
-    c = {c[3], c[0], c[1], c[2]};
+    c = {c[1], c[2], c[3], c[0]};
     std::swap(width, height);
   }
   // Some ground around the box: the detector's boxes hug the writing, while

@@ -4,7 +4,6 @@
 #include <tesseract/baseapi.h>
 
 #include <algorithm>
-#include <array>
 #include <cmath>
 #include <filesystem>
 #include <opencv2/core/utils/logger.hpp>
@@ -89,6 +88,8 @@ struct TextModel::Engines {
 };
 
 TextModel::TextModel() {
+  // OpenCV and Leptonica report to stderr through process-wide settings of
+  // their own; stillpick never writes there.
   cv::utils::logging::setLogLevel(cv::utils::logging::LOG_LEVEL_SILENT);
   setMsgSeverity(L_SEVERITY_NONE);
   engines_ = std::make_unique<Engines>(Engines{loadDetector(), loadRecogniser()});
@@ -123,7 +124,8 @@ std::vector<TextObservation> TextModel::textObservations(const Image& picture) {
       std::string reading = text ? validUtf8(text.get()) : "";
       // Tesseract ends every line it returns with a line feed of its own.
       while (!reading.empty() && reading.back() == '\n') reading.pop_back();
-      if (!reading.empty()) observation.top = RecognizedText{reading, float(api.MeanTextConf()) / 100.0f};
+      float confidence = std::clamp(float(api.MeanTextConf()) / 100.0f, 0.0f, 1.0f);
+      if (!reading.empty()) observation.top = RecognizedText{reading, confidence};
     }
     observations.push_back(std::move(observation));
   }

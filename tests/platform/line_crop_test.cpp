@@ -45,11 +45,16 @@ INSTANTIATE_TEST_SUITE_P(Colours, LineCropColours,
                                          Case{"RedOnGreen", {0, 160, 0}, {220, 0, 0}}),
                          [](const auto& info) { return info.param.name; });
 
-TEST(LineCrop, TallBoxIsReadTurned) {
+TEST(LineCrop, TallBoxIsReadTopToBottom) {
   cv::Mat rgb(300, 100, CV_8UC3, cv::Scalar(255, 255, 255));
+  cv::rectangle(rgb, cv::Rect(45, 105, 10, 20), cv::Scalar(0, 0, 0), cv::FILLED);  // first "letter", at the top
+  cv::rectangle(rgb, cv::Rect(45, 140, 10, 40), cv::Scalar(0, 0, 0), cv::FILLED);
   cv::Mat crop = lineCrop(rgb, cv::RotatedRect({50, 150}, {20, 100}, 0), 40);
   EXPECT_EQ(crop.rows, 50);
-  EXPECT_GT(crop.cols, 150);
+  EXPECT_NEAR(crop.cols, 157, 1);  // (100 + 2·5) × 4/3 + 2·5
+  // The top of the box comes first, at the left of the line.
+  EXPECT_LT(crop.at<uint8_t>(25, 5 + (115 - 95) * 4 / 3), 30);
+  EXPECT_GT(crop.at<uint8_t>(25, 5 + (132 - 95) * 4 / 3), 225);
 }
 
 TEST(LineCrop, BoxOutsideThePictureStillGivesALine) {
