@@ -4,6 +4,7 @@
 set -e
 build=${1:-build}
 repeats=${2:-3}
+cmake --build "$build" --target stillpick_text_bench -j 2 >/dev/null
 dir=$(mktemp -d)
 trap 'rm -rf "$dir"' EXIT
 font=/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf
