@@ -56,8 +56,6 @@ TEST(TextLines, SpecksAreDropped) {
   EXPECT_TRUE(textLines(map, 1, 1).empty());
 }
 
-TEST(TextLines, EmptyMapGivesNothing) { EXPECT_TRUE(textLines(emptyMap(), 1, 1).empty()); }
-
 TEST(TextLines, SlantedRegionKeepsItsAngle) {
   cv::Mat map = emptyMap();
   cv::RotatedRect slanted({100, 50}, {120, 12}, 20);
@@ -88,7 +86,5 @@ TEST(ReadingOrder, BoxesHalfAHeightApartAreSeparateRows) {
   EXPECT_EQ(ordered[0].center, cv::Point2f(100, 30));
   EXPECT_EQ(ordered[1].center, cv::Point2f(10, 35));
 }
-
-TEST(ReadingOrder, EmptyStaysEmpty) { EXPECT_TRUE(inReadingOrder({}).empty()); }
 
 }  // namespace
