@@ -125,8 +125,8 @@ std::vector<TextObservation> TextModel::textObservations(const Image& picture) {
   engines_->detector.setInput(input);
   cv::Mat output = engines_->detector.forward();  // 1 × 1 × H × W
   cv::Mat probability(output.size[2], output.size[3], CV_32F, output.ptr<float>());
-  auto lines = inReadingOrder(textLines(probability, float(picture.width) / probability.cols,
-                                        float(picture.height) / probability.rows));
+  auto lines = joinedWords(inReadingOrder(textLines(probability, float(picture.width) / probability.cols,
+                                                    float(picture.height) / probability.rows)));
 
   tesseract::TessBaseAPI& api = *engines_->recogniser;
   SerialOpenMp serial;
