@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <optional>
 #include <opencv2/imgproc.hpp>
 
 namespace {
@@ -26,6 +27,35 @@ cv::RotatedRect unclipped(const cv::RotatedRect& box, float ratio) {
   float w = box.size.width, h = box.size.height;
   float distance = w * h * ratio / (2 * (w + h));
   return {box.center, cv::Size2f(w + 2 * distance, h + 2 * distance), box.angle};
+}
+
+// The box's extent across its long side, when that side lies within 10
+// degrees of the horizontal.
+std::optional<float> levelHeight(const cv::RotatedRect& box) {
+  cv::Point2f corners[4];
+  box.points(corners);
+  cv::Point2f side1 = corners[1] - corners[0], side2 = corners[2] - corners[1];
+  cv::Point2f longSide = cv::norm(side1) >= cv::norm(side2) ? side1 : side2;
+  float degrees = std::abs(std::atan2(longSide.y, longSide.x)) * 180 / float(CV_PI);
+  if (std::min(degrees, 180 - degrees) > 10) return std::nullopt;
+  return std::min(box.size.width, box.size.height);
+}
+
+bool sameLine(const cv::RotatedRect& left, const cv::RotatedRect& right) {
+  auto h1 = levelHeight(left), h2 = levelHeight(right);
+  if (!h1 || !h2) return false;
+  float lower = std::min(*h1, *h2), taller = std::max(*h1, *h2);
+  if (taller > 1.4f * lower) return false;
+  if (std::abs(left.center.y - right.center.y) > 0.25f * lower) return false;
+  cv::Rect2f a = left.boundingRect2f(), b = right.boundingRect2f();
+  return b.x - (a.x + a.width) < 0.6f * taller && b.x + b.width > a.x + a.width;
+}
+
+cv::RotatedRect joined(const cv::RotatedRect& a, const cv::RotatedRect& b) {
+  std::vector<cv::Point2f> corners(8);
+  a.points(corners.data());
+  b.points(corners.data() + 4);
+  return cv::minAreaRect(corners);
 }
 
 }  // namespace
@@ -67,6 +97,17 @@ std::vector<cv::RotatedRect> inReadingOrder(std::vector<cv::RotatedRect> lines) 
       std::stable_sort(rowStart, next, [](const auto& a, const auto& b) { return a.center.x < b.center.x; });
       rowStart = next;
     }
+  }
+  return lines;
+}
+
+std::vector<cv::RotatedRect> joinedWords(const std::vector<cv::RotatedRect>& ordered) {
+  std::vector<cv::RotatedRect> lines;
+  for (const auto& box : ordered) {
+    if (!lines.empty() && sameLine(lines.back(), box))
+      lines.back() = joined(lines.back(), box);
+    else
+      lines.push_back(box);
   }
   return lines;
 }

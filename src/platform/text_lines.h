@@ -20,3 +20,10 @@ std::vector<cv::RotatedRect> textLines(const cv::Mat& probability, float scaleX,
 // `lines` in reading order: top to bottom, and left to right among boxes that
 // share a row (vertical centres closer than half the smaller box height).
 std::vector<cv::RotatedRect> inReadingOrder(std::vector<cv::RotatedRect> lines);
+
+// `ordered` (in reading order) with neighbouring boxes of one row joined when
+// they are near-horizontal, of similar height (within a factor 1.4), level
+// (centres within a quarter of the lower height) and close (gap under 0.6 of
+// the taller height): pieces of one line of writing that the detector split
+// at a word gap.
+std::vector<cv::RotatedRect> joinedWords(const std::vector<cv::RotatedRect>& ordered);

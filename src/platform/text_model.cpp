@@ -1,6 +1,7 @@
 #include "platform/text_model.h"
 
 #include <leptonica/allheaders.h>
+#include <omp.h>
 #include <tesseract/baseapi.h>
 
 #include <algorithm>
@@ -62,6 +63,21 @@ std::unique_ptr<tesseract::TessBaseAPI> loadRecogniser() {
   return api;
 }
 
+// While alive, OpenMP parallel regions run on the calling thread alone.
+// Tesseract splits each step of its recogniser over several OpenMP threads;
+// for single text lines that costs more in start-up and spinning than it
+// gains, and the detector already keeps both cores busy through OpenCV.
+class SerialOpenMp {
+ public:
+  SerialOpenMp() : levels_(omp_get_max_active_levels()) { omp_set_max_active_levels(0); }
+  ~SerialOpenMp() { omp_set_max_active_levels(levels_); }
+  SerialOpenMp(const SerialOpenMp&) = delete;
+  SerialOpenMp& operator=(const SerialOpenMp&) = delete;
+
+ private:
+  int levels_;
+};
+
 // Detector input: the picture resized to multiples of 32 per side (long side
 // at most detectorLimit), channels in the detector's B, G, R order, normalised
 // with the ImageNet mean and deviation.
@@ -109,10 +125,11 @@ std::vector<TextObservation> TextModel::textObservations(const Image& picture) {
   engines_->detector.setInput(input);
   cv::Mat output = engines_->detector.forward();  // 1 × 1 × H × W
   cv::Mat probability(output.size[2], output.size[3], CV_32F, output.ptr<float>());
-  auto lines = inReadingOrder(textLines(probability, float(picture.width) / probability.cols,
-                                        float(picture.height) / probability.rows));
+  auto lines = joinedWords(inReadingOrder(textLines(probability, float(picture.width) / probability.cols,
+                                                    float(picture.height) / probability.rows)));
 
   tesseract::TessBaseAPI& api = *engines_->recogniser;
+  SerialOpenMp serial;
   std::vector<TextObservation> observations;
   for (const auto& line : lines) {
     cv::Mat crop = lineCrop(rgb, line, lineHeight);

@@ -56,8 +56,6 @@ TEST(TextLines, SpecksAreDropped) {
   EXPECT_TRUE(textLines(map, 1, 1).empty());
 }
 
-TEST(TextLines, EmptyMapGivesNothing) { EXPECT_TRUE(textLines(emptyMap(), 1, 1).empty()); }
-
 TEST(TextLines, SlantedRegionKeepsItsAngle) {
   cv::Mat map = emptyMap();
   cv::RotatedRect slanted({100, 50}, {120, 12}, 20);
@@ -89,6 +87,45 @@ TEST(ReadingOrder, BoxesHalfAHeightApartAreSeparateRows) {
   EXPECT_EQ(ordered[1].center, cv::Point2f(10, 35));
 }
 
-TEST(ReadingOrder, EmptyStaysEmpty) { EXPECT_TRUE(inReadingOrder({}).empty()); }
+}  // namespace
+
+namespace {
+
+cv::RotatedRect word(float left, float right, float y, float h = 20) {
+  return {{(left + right) / 2, y}, {right - left, h}, 0};
+}
+
+struct JoinCase {
+  const char* name;
+  std::vector<cv::RotatedRect> boxes;
+  size_t expected;
+};
+
+class JoinedWords : public testing::TestWithParam<JoinCase> {};
+
+TEST_P(JoinedWords, JoinsOnlyPiecesOfOneLine) {
+  EXPECT_EQ(joinedWords(GetParam().boxes).size(), GetParam().expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Boxes, JoinedWords,
+    testing::Values(JoinCase{"SmallGap", {word(10, 100, 50), word(110, 200, 50)}, 1},
+                    JoinCase{"Overlapping", {word(10, 100, 50), word(90, 200, 50)}, 1},
+                    JoinCase{"ThreeInARow", {word(10, 100, 50), word(108, 150, 52), word(160, 300, 49)}, 1},
+                    JoinCase{"GapOfAHeight", {word(10, 100, 50), word(120, 200, 50)}, 2},
+                    JoinCase{"MuchTaller", {word(10, 100, 50), word(105, 200, 50, 30)}, 2},
+                    JoinCase{"NotLevel", {word(10, 100, 50), word(105, 200, 56)}, 2},
+                    JoinCase{"Slanted", {word(10, 100, 50), cv::RotatedRect({150, 50}, {90, 20}, 20)}, 2},
+                    JoinCase{"Single", {word(10, 100, 50)}, 1}),
+    [](const auto& info) { return info.param.name; });
+
+TEST(JoinedWordsBox, SpansBothPieces) {
+  auto lines = joinedWords({word(10, 100, 50), word(110, 200, 50)});
+  ASSERT_EQ(lines.size(), 1u);
+  cv::Rect2f bounds = lines[0].boundingRect2f();
+  EXPECT_NEAR(bounds.x, 10, 0.5);
+  EXPECT_NEAR(bounds.x + bounds.width, 200, 0.5);
+  EXPECT_NEAR(bounds.height, 20, 0.5);
+}
 
 }  // namespace

@@ -9,7 +9,7 @@
 
 namespace {
 
-const std::string font = "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf";
+const std::string fonts = "/usr/share/fonts/truetype/dejavu/";
 
 // One 720 × 405 picture made by the lavfi `graph`, read back as raw RGB.
 Image render(const std::string& name, const std::string& graph) {
@@ -20,8 +20,9 @@ Image render(const std::string& name, const std::string& graph) {
   return image;
 }
 
-std::string caption(const std::string& text, int size, const std::string& colour, const std::string& where) {
-  return "drawtext=fontfile=" + font + ":text='" + text + "':fontsize=" + std::to_string(size) +
+std::string caption(const std::string& text, int size, const std::string& colour, const std::string& where,
+                    const std::string& face = "DejaVuSans.ttf") {
+  return "drawtext=fontfile=" + fonts + face + ":text='" + text + "':fontsize=" + std::to_string(size) +
          ":fontcolor=" + colour + ":" + where;
 }
 
@@ -88,6 +89,19 @@ TEST_F(TextModelTest, ReadsSlantedCaption) {
       render("slanted", plain("0x305020") + "," + caption("OPEN DAILY", 44, "white", "x=(w-tw)/2:y=(h-th)/2") +
                             ",rotate=8*PI/180:fillcolor=0x305020"));
   EXPECT_EQ(confidentReadings(observations), std::vector<std::string>{"OPEN DAILY"});
+}
+
+TEST_F(TextModelTest, ReadsWideSpacedLineAsOne) {
+  // Monospaced writing leaves word gaps wide enough for the detector to split.
+  auto observations = model->textObservations(render(
+      "mono", plain("black") + "," + caption("ERROR 404 page not found", 28, "0x00ff00", "x=50:y=300", "DejaVuSansMono.ttf")));
+  EXPECT_EQ(confidentReadings(observations), std::vector<std::string>{"ERROR 404 page not found"});
+}
+
+TEST_F(TextModelTest, ReadsLowContrastWriting) {
+  auto observations = model->textObservations(render(
+      "low-contrast", plain("0x4060a0") + "," + caption("low contrast text here", 32, "0x5070b0", "x=50:y=200")));
+  EXPECT_EQ(confidentReadings(observations), std::vector<std::string>{"low contrast text here"});
 }
 
 TEST_F(TextModelTest, PictureWithoutTextGivesNoLines) {
