@@ -71,7 +71,9 @@ std::optional<std::vector<uint8_t>> pixels(const Image& picture, long width, lon
   const size_t sourceWidth = static_cast<size_t>(picture.width);
   const size_t sourceHeight = static_cast<size_t>(picture.height);
   if (picture.rgb.size() != sourceWidth * sourceHeight * 3) return std::nullopt;
-  if (width > (1L << 20) || height > (1L << 20)) return std::nullopt;
+  // Callers ask for small fixed sizes; absurd ones are refused rather than
+  // allowed to overflow the buffer size.
+  if (width > (1L << 16) || height > (1L << 16)) return std::nullopt;
 
   static const LuminanceTable luminance = luminanceTable();
   const AxisFilter across = axisFilter(picture.width, static_cast<int>(width));
