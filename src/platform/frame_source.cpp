@@ -217,8 +217,9 @@ FramePtr DecodedFrameSource::locate(int64_t target) {
       seekTo(seekTs);
     Outcome outcome = decodeTo(target, found);
     if (outcome == Outcome::Found) return found;
-    if (outcome == Outcome::Missing || fromStart) break;
-    // Landed on a key frame shown after the target: go back before it.
+    if (fromStart || budgetSpent_) break;
+    // Landed on a key frame shown after the target, or where nothing could
+    // be decoded up to the end: go back further.
     const int64_t landed = earlierOf(firstReadTs_, seekTs);
     const int64_t step =
         attempt == 0 ? 1 : av_rescale_q(int64_t{1} << (2 * attempt), AVRational{1, 1}, stream_->time_base);
