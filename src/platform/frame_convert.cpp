@@ -138,7 +138,16 @@ Picture FrameConverter::convert(const AVFrame& frame) {
   PictureSize shown = fitWithin(displayWidth, displayHeight, g.limit);
   // The size before turning: sides swap under a quarter turn.
   PictureSize stored = swapsSides(orientation_) ? PictureSize{shown.height, shown.width} : shown;
-  Image image = isHighDynamicRange(frame) ? toneMapped(frame, stored) : scaled(frame, stored);
+  Image image;
+  if (isHighDynamicRange(frame)) {
+    try {
+      image = toneMapped(frame, stored);
+    } catch (const Fail&) {
+      image = scaled(frame, stored);  // a picture without tone mapping beats none
+    }
+  } else {
+    image = scaled(frame, stored);
+  }
   return std::make_shared<const Image>(oriented(image, orientation_));
 }
 

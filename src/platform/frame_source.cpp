@@ -27,6 +27,7 @@ constexpr size_t kSentHistory = 32;
 // Packets one request may read, and failed reads in a row taken as the end.
 constexpr int64_t kPacketBudget = 250000;
 constexpr int kReadErrorsInARow = 32;
+constexpr int kDecodeErrorsInARow = 32;
 // Seeks for one request: back off further each time the landing point was
 // still too late; the last one starts over from the beginning.
 constexpr int kSeekAttempts = 5;
@@ -216,8 +217,9 @@ FramePtr DecodedFrameSource::locate(int64_t target) {
       seekTo(seekTs);
     Outcome outcome = decodeTo(target, found);
     if (outcome == Outcome::Found) return found;
-    if (outcome == Outcome::Missing || fromStart) break;
-    // Landed on a key frame shown after the target: go back before it.
+    if (fromStart || budgetSpent_) break;
+    // Landed on a key frame shown after the target, or where nothing could
+    // be decoded up to the end: go back further.
     const int64_t landed = earlierOf(firstReadTs_, seekTs);
     const int64_t step =
         attempt == 0 ? 1 : av_rescale_q(int64_t{1} << (2 * attempt), AVRational{1, 1}, stream_->time_base);
@@ -233,14 +235,19 @@ bool DecodedFrameSource::canContinueTo(int64_t target) const {
 }
 
 bool DecodedFrameSource::worthSeeking(int64_t target) const {
-  const int64_t position = laterOf(lastSentDts_, maxSentPts_);
-  if (position == kNone) return false;  // nothing decoded since the last seek
+  // Where decoding stands: the latest packet sent, else the first one read
+  // since the last seek.
+  int64_t position = laterOf(lastSentDts_, maxSentPts_);
+  if (position == kNone) position = firstReadTs_;
+  if (position == kNone) return false;
   const int entries = avformat_index_get_entries_count(stream_);
   const int index = av_index_search_timestamp(stream_, target, AVSEEK_FLAG_BACKWARD);
-  const AVIndexEntry* last = entries > 0 ? avformat_index_get_entry(stream_, entries - 1) : nullptr;
-  if (index >= 0 && last && last->timestamp >= target) {
+  if (index >= 0 && entries > 0) {
+    // A key frame not after the target that the decoder has not reached yet.
     const AVIndexEntry* key = avformat_index_get_entry(stream_, index);
-    return key && key->timestamp > position;
+    if (key && key->timestamp > position) return true;
+    const AVIndexEntry* last = avformat_index_get_entry(stream_, entries - 1);
+    if (last && last->timestamp >= target) return false;
   }
   // The index does not reach that far: judge by distance alone.
   const int64_t far = av_rescale_q(kBlindSeekSeconds, AVRational{1, 1}, stream_->time_base);
@@ -347,10 +354,12 @@ DecodedFrameSource::Outcome DecodedFrameSource::decodeTo(int64_t target, FramePt
     if (presentationTime(*current_) > target) return Outcome::TooLate;
     candidate = referenceTo(*current_);
   }
+  int errors = 0;
   // Every turn either reads a packet (bounded by the budget) or takes a frame.
   for (int64_t turns = 0; turns < 4 * kPacketBudget; ++turns) {
     int status = avcodec_receive_frame(codec_.get(), scratch_.get());
     if (status == 0) {
+      errors = 0;
       const int64_t pts = presentationTime(*scratch_);
       if (pts == kNone) {
         av_frame_unref(scratch_.get());
@@ -386,7 +395,9 @@ DecodedFrameSource::Outcome DecodedFrameSource::decodeTo(int64_t target, FramePt
       }
       return outputs_ > 0 ? Outcome::TooLate : Outcome::Missing;
     }
-    break;  // the decoder failed
+    // A decoder error costs the picture it was working on; a decoder that
+    // keeps failing gives up this request.
+    if (++errors > kDecodeErrorsInARow) break;
   }
   positioned_ = false;
   return Outcome::Missing;

@@ -136,6 +136,19 @@ TEST(FrameSource, VariableFrameRateFollowsPresentationTimes) {
   expectFrames(*source, starts, 1000, {1.0, 0.04, 0.039, 0.14, 0.139, 2.5, 0.3});
 }
 
+TEST(FrameSource, TransportStreamWithoutIndexSeeksExactly) {
+  // MPEG-TS starts its clock at 1.4 s and has no index; the ramp repeats
+  // every 90 frames so that 12 s fit in the grey levels.
+  const std::string path = makeClip(
+      "ramp.ts", lavfi("color=black:s=160x120:r=30:d=12,format=yuv420p,geq=lum='20+2*mod(N\\,90)':cb=128:cr=128") +
+                     " -c:v libx264 -g 30 -qp 4");
+  auto source = sourceFor(path);
+  for (double t : {0.0, 0.5, 1.51, 11.9, 11.96, 3.3, 7.0, 0.2, 11.0}) {
+    int expected = static_cast<int>(std::llround(t * 600) / 20 % 90);
+    EXPECT_EQ(frameNumber(source->frameAt(t)), expected) << "at " << t;
+  }
+}
+
 TEST(FrameSource, TimesBeforeTheVideoStartsGiveTheFirstFrame) {
   // Sound from 0 s, pictures from 0.5 s.
   const std::string path =
