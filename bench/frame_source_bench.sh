@@ -31,8 +31,8 @@ make_clip() {  # name seconds
 
 now() { date +%s.%N; }
 
-for spec in "clip-60s.mp4 60" "clip-10min.mp4 600"; do
-  set -- $spec
+for entry in "clip-60s.mp4 60" "clip-10min.mp4 600"; do
+  set -- $entry
   clip="$(make_clip "$1" "$2")"
   mapfile -t times < <("$bench" --times "$clip")
 

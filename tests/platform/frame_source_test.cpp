@@ -351,6 +351,20 @@ TEST(FrameSource, DamagedStretchCostsOnlyTheTimesInsideIt) {
   EXPECT_LT(failed, static_cast<int>(times.size()) / 2);
 }
 
+TEST(FrameSource, RefusesPicturesWiderThan16384) {
+  const std::string widest = makeClip("widest.avi", lavfi("color=gray:s=16384x16:r=10:d=0.2") + " -c:v mjpeg");
+  Picture picture = sourceFor(widest)->frameAt(0);
+  EXPECT_EQ(picture->width, 720);
+  EXPECT_EQ(picture->height, 1);
+  const std::string tooWide = makeClip("too-wide.avi", lavfi("color=gray:s=16400x16:r=10:d=0.2") + " -c:v mjpeg");
+  try {
+    sourceFor(tooWide);
+    FAIL() << "opened a picture 16400 pixels wide";
+  } catch (const Fail& fail) {
+    EXPECT_EQ(fail.message, "the video picture is too large");
+  }
+}
+
 TEST(FrameSource, RefusesFilesWithoutVideo) {
   const std::string path = makeClip("sound-only.wav", "-f lavfi -i anullsrc=r=8000:cl=mono -t 0.5");
   try {
