@@ -1,5 +1,6 @@
 #include "pipeline/frames.h"
 
+#include "app/fail.h"
 #include "motion/measure_motion.h"
 #include "pipeline/clip_summary.h"
 #include "pipeline/frame_outputs.h"
@@ -12,7 +13,15 @@
 #include "platform/vision.h"
 
 Document analyseClip(const StreamFacts& facts, FrameSource& source, Vision& vision, const RunSettings& settings) {
-  std::vector<FrameSample> candidates = sampleCandidates(source, vision, facts.duration);
+  std::vector<FrameSample> candidates;
+  try {
+    candidates = sampleCandidates(source, vision, facts.duration);
+  } catch (const Fail&) {
+    // A clip that used up its reading time says so rather than claiming that
+    // none of its frames decodes.
+    if (source.outOfTime()) throw Fail("the video could not be decoded in time");
+    throw;
+  }
   Selection selection = selectFrames(std::move(candidates), settings.count, vision);
   std::filesystem::path outDir = settings.outDir;
   ClipDigest digest = writeFrames(selection.pool, selection.kept, settings.size, outDir, settings.freshOutDir, vision);

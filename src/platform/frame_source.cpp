@@ -65,10 +65,12 @@ class DecodedFrameSource final : public FrameSource {
  public:
   explicit DecodedFrameSource(std::unique_ptr<MediaInput> input);
   Picture frameAt(double seconds) override;
+  bool outOfTime() const override { return input_->outOfTime(); }
 
  private:
   enum class Outcome { Found, TooLate, Missing };
 
+  Picture pictureAt(double seconds);
   int64_t targetFor(double seconds) const;
   FramePtr locate(int64_t target);
   bool canContinueTo(int64_t target) const;
@@ -179,6 +181,17 @@ int64_t DecodedFrameSource::targetFor(double seconds) const {
 }
 
 Picture DecodedFrameSource::frameAt(double seconds) {
+  constexpr const char* kOutOfTime = "the video could not be decoded in time";
+  if (outOfTime()) throw Fail(kOutOfTime);
+  try {
+    return pictureAt(seconds);
+  } catch (const Fail&) {
+    if (outOfTime()) throw Fail(kOutOfTime);
+    throw;
+  }
+}
+
+Picture DecodedFrameSource::pictureAt(double seconds) {
   const int64_t target = targetFor(seconds);
   if (lastPicture_ && lastPts_ <= target && target < lastUntil_) return lastPicture_;
   budget_ = kPacketBudget;
