@@ -82,6 +82,7 @@ class DecodedFrameSource final : public FrameSource {
   bool sendNextPacket(int64_t target);
   bool skippable(const AVPacket& packet, int64_t target) const;
   Outcome decodeTo(int64_t target, FramePtr& found);
+  int64_t shownUntil(const AVFrame& last) const;
 
   std::unique_ptr<MediaInput> input_;
   AVFormatContext* format_ = nullptr;
@@ -203,7 +204,7 @@ Picture DecodedFrameSource::pictureAt(double seconds) {
   lastPicture_ = picture;
   lastPts_ = presentationTime(*found);
   if (drained_)
-    lastUntil_ = std::numeric_limits<int64_t>::max();
+    lastUntil_ = shownUntil(*found);
   else if (current_ && presentationTime(*current_) > lastPts_)
     lastUntil_ = presentationTime(*current_);
   else
@@ -402,6 +403,7 @@ DecodedFrameSource::Outcome DecodedFrameSource::decodeTo(int64_t target, FramePt
     }
     if (status == AVERROR_EOF) {
       drained_ = true;
+      if (candidate && target >= shownUntil(*candidate)) return Outcome::Missing;
       if (candidate) {
         found = std::move(candidate);
         return Outcome::Found;
@@ -414,6 +416,19 @@ DecodedFrameSource::Outcome DecodedFrameSource::decodeTo(int64_t target, FramePt
   }
   positioned_ = false;
   return Outcome::Missing;
+}
+
+// How long the last frame of the stream stays on screen. The clip's own last
+// frame stays until the clip ends; when decoding ends well before that (a
+// file cut short), the last frame that arrived is shown only for its own
+// duration, and later times have no frame.
+int64_t DecodedFrameSource::shownUntil(const AVFrame& last) const {
+  constexpr int64_t kForever = std::numeric_limits<int64_t>::max();
+  const int64_t length = last.pkt_duration;
+  if (length <= 0 || !std::isfinite(duration_)) return kForever;
+  const int64_t end = presentationTime(last) + length;
+  const int64_t clipEnd = origin_ + static_cast<int64_t>(std::llround(duration_ / av_q2d(stream_->time_base)));
+  return end >= clipEnd - length ? kForever : end;
 }
 
 }  // namespace

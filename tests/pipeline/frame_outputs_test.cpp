@@ -131,4 +131,21 @@ TEST(FrameOutputs, AFailedWriteEndsTheRunAndKeepsEarlierFiles) {
         << entry.path();
 }
 
+TEST(FrameOutputs, OutputDirectoryRemovedDuringTheRun) {
+  fs::path base = freshTempDir();
+  fs::path out = base / "stillpick-00000003";
+  FakeVision vision;
+  vision.onClassify = [&] { fs::remove_all(out); };  // gone after the first frame is written
+  std::vector<FrameSample> pool = {sample(1.0, flatPicture(64, 36, 10, 0, 0)),
+                                   sample(2.0, flatPicture(64, 36, 20, 0, 0))};
+  try {
+    writeFrames(pool, {0, 1}, 512, out, true, vision);
+    ADD_FAILURE() << "the second write did not fail";
+  } catch (const Fail& fail) {
+    EXPECT_EQ(fail.message, "cannot write " + (out / "frame-01.jpg").string() + ": No such file or directory");
+  }
+  EXPECT_TRUE(fs::is_empty(base));
+  fs::remove_all(base);
+}
+
 }  // namespace

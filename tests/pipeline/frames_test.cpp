@@ -146,6 +146,51 @@ TEST(FramesCommand, CountZeroKeepsNothingButCreatesTheDirectory) {
   fs::remove_all(out);
 }
 
+// The first half of a file, as a copy cut short leaves it.
+std::string firstHalf(const std::string& path, const std::string& name) {
+  std::ifstream in(path, std::ios::binary);
+  std::string bytes((std::istreambuf_iterator<char>(in)), {});
+  std::string cut = testDataDir() + "/" + name;
+  std::ofstream(cut, std::ios::binary) << bytes.substr(0, bytes.size() / 2);
+  return cut;
+}
+
+TEST(FramesCommand, TruncatedClipGivesTheFramesThatDecode) {
+  std::string whole = makeClip("e2e-cuts.mp4", "");  // made by HardCutsGiveOneFramePerScene
+  // With its index in front, the part that arrived is analysed.
+  std::string indexFirst = makeClip("e2e-cuts-faststart.mp4", "-i '" + whole + "' -c copy -movflags +faststart");
+  std::string cut = firstHalf(indexFirst, "e2e-cut-faststart.mp4");
+  Document document = runFrames(cut, {"--count", "30"}).document;
+  EXPECT_EQ(document["facts"]["duration_s"], 12.0);  // the container still says so
+  ASSERT_FALSE(document["frames"].empty());
+  // No frame is claimed for a time after the last one that arrived.
+  RunResult probe = runProgram("/usr/bin/ffprobe", {"-v", "error", "-select_streams", "v", "-show_entries",
+                                                    "frame=pts_time", "-of", "csv=p=0", cut});
+  double lastArrived = std::stod(probe.out.substr(probe.out.rfind('\n', probe.out.size() - 2) + 1));
+  EXPECT_LT(lastArrived, 11.0);
+  for (const auto& record : document["frames"]) EXPECT_LT(record["t"].get<double>(), lastArrived + 0.04);
+  // With its index at the end, nothing can be read.
+  std::string indexLast = firstHalf(whole, "e2e-cut-index-last.mp4");
+  RunResult result = runStillpick({"frames", "--video", indexLast});
+  EXPECT_EQ(result.out, R"({"error":"cannot read )" + std::regex_replace(indexLast, std::regex("/"), "\\/") +
+                            R"(: Invalid data found when processing input","ok":false})" + "\n");
+  EXPECT_EQ(result.status, 1);
+}
+
+TEST(FramesCommand, OutputPathThatIsNotUtf8GivesTheFallbackLine) {
+  std::string clip = makeClip("e2e-static.mp4", "-loop 1 -i '" + stillPicture() +
+                                                    "' -vf crop=640:360:0:0 -t 6 -r 30 -c:v libx264 -preset "
+                                                    "ultrafast -pix_fmt yuv420p");
+  std::string out = freshTempDir() + "/bad" + std::string(1, '\xFF');
+  RunResult result = runStillpick({"frames", "--video", clip, "--count", "1", "--out", out});
+  EXPECT_EQ(result.out, "{\"ok\":false,\"error\":\"could not encode the result\"}\n");
+  EXPECT_EQ(result.status, 0);  // the run itself succeeded; its frame is on disk
+  EXPECT_EQ(result.err, "");
+  int frames = 0;
+  for (const auto& entry : fs::recursive_directory_iterator(out)) frames += entry.path().extension() == ".jpg";
+  EXPECT_EQ(frames, 1);
+}
+
 TEST(FramesCommand, SelftestNestsTheFramesDocument) {
   std::string clip = makeClip("e2e-static.mp4", "-loop 1 -i '" + stillPicture() +
                                                     "' -vf crop=640:360:0:0 -t 6 -r 30 -c:v libx264 -preset "

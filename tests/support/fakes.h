@@ -48,10 +48,12 @@ class FakeVision : public Vision {
   std::map<int, std::vector<HumanObservation>> people;
   std::map<int, bool> failing;  // every analysis of that picture throws
   std::function<double(int, int)> distanceOf = [](int a, int b) { return a == b ? 0.0 : 1.0; };
+  std::function<void()> onClassify = [] {};  // runs before each classification
 
   static int key(const Image& picture) { return picture.rgb.empty() ? -1 : picture.rgb[0]; }
 
   std::vector<Classification> classifications(const Image& picture) override {
+    onClassify();
     check(picture);
     return labels[key(picture)];
   }
