@@ -1,12 +1,12 @@
 #include "pipeline/frame_outputs.h"
 
 #include <gtest/gtest.h>
-#include <turbojpeg.h>
 
 #include <fstream>
 
 #include "app/emit.h"
 #include "support/clips.h"
+#include "support/jpeg_size.h"
 #include "support/fakes.h"
 
 namespace fs = std::filesystem;
@@ -20,17 +20,6 @@ FrameSample sample(double time, Picture image) {
   s.sharp = 1.0;
   s.lum = 0.5;
   return s;
-}
-
-// Width and height of a JPEG file, or (0, 0) when it does not decode.
-std::pair<int, int> jpegSize(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::vector<unsigned char> bytes((std::istreambuf_iterator<char>(in)), {});
-  tjhandle handle = tjInitDecompress();
-  int width = 0, height = 0, subsampling = 0, colorspace = 0;
-  int status = tjDecompressHeader3(handle, bytes.data(), bytes.size(), &width, &height, &subsampling, &colorspace);
-  tjDestroy(handle);
-  return status == 0 ? std::make_pair(width, height) : std::make_pair(0, 0);
 }
 
 TEST(FrameOutputs, FileNamesArePaddedToTwoDigits) {

@@ -1,7 +1,6 @@
 #include "pipeline/frames.h"
 
 #include <gtest/gtest.h>
-#include <turbojpeg.h>
 
 #include <filesystem>
 #include <fstream>
@@ -9,6 +8,7 @@
 #include <set>
 
 #include "support/clips.h"
+#include "support/jpeg_size.h"
 #include "support/run.h"
 
 namespace fs = std::filesystem;
@@ -19,16 +19,6 @@ std::set<std::string> keysOf(const Document& object) {
   std::set<std::string> keys;
   for (const auto& [key, value] : object.items()) keys.insert(key);
   return keys;
-}
-
-std::pair<int, int> jpegSize(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::vector<unsigned char> bytes((std::istreambuf_iterator<char>(in)), {});
-  tjhandle handle = tjInitDecompress();
-  int width = 0, height = 0, subsampling = 0, colorspace = 0;
-  int status = tjDecompressHeader3(handle, bytes.data(), bytes.size(), &width, &height, &subsampling, &colorspace);
-  tjDestroy(handle);
-  return status == 0 ? std::make_pair(width, height) : std::make_pair(0, 0);
 }
 
 std::string stillPicture() {
