@@ -11,6 +11,7 @@
 #include "motion/measure_motion.h"
 #include "pipeline/clip_summary.h"
 #include "pipeline/frame_outputs.h"
+#include "pipeline/partner_frames.h"
 #include "pipeline/sampling.h"
 #include "pipeline/selection.h"
 #include "pipeline/stream_facts.h"
@@ -96,14 +97,16 @@ int main(int argc, char** argv) {
 
   std::unique_ptr<Vision> models = makeVision();
   TimedSource timedSource(*source);
+  PartnerFrames partners(timedSource, facts.duration);
   TimedVision vision(*models);
 
   start = Clock::now();
-  std::vector<FrameSample> candidates = sampleCandidates(timedSource, vision, facts.duration);
+  std::vector<FrameSample> candidates = sampleCandidates(partners, vision, facts.duration);
   double sampling = secondsSince(start);
   Timed candidateDecode = timedSource.decode;
 
   start = Clock::now();
+  partners.stopReadingAhead();
   Selection selection = selectFrames(std::move(candidates), count, vision);
   double selecting = secondsSince(start);
 
@@ -116,7 +119,8 @@ int main(int argc, char** argv) {
   for (int64_t k : selection.kept) times.push_back(selection.pool[static_cast<size_t>(k)].time);
   start = Clock::now();
   timedSource.decode = Timed{};
-  std::optional<std::string> motion = measureMotion(timedSource, facts.duration, times);
+  partners.keepOnly(times);
+  std::optional<std::string> motion = measureMotion(partners, facts.duration, times);
   double moving = secondsSince(start);
   Document document = clipSummary(facts, digest, motion);
   double total = secondsSince(whole);

@@ -82,14 +82,16 @@ MotionSample bestShift(const std::vector<uint8_t>& a, const std::vector<uint8_t>
   return sample;
 }
 
+double pairPartner(double t) { return t + kPairInterval; }
+
 std::vector<MotionSample> motionSamples(FrameSource& source, double duration, const std::vector<double>& at) {
   std::vector<MotionSample> samples;
   for (size_t i = 0; i < at.size() && i < kMostTimes; ++i) {
     const double t = at[i];
-    if (!(t + kPairInterval < duration)) continue;
+    if (!(pairPartner(t) < duration)) continue;
     auto first = decodedAt(source, t);
     if (!first) continue;
-    auto second = decodedAt(source, t + kPairInterval);
+    auto second = decodedAt(source, pairPartner(t));
     if (!second) continue;
     const auto a = pixels(**first, kWidth, kHeight);
     if (!a) continue;

@@ -4,6 +4,7 @@
 #include "motion/measure_motion.h"
 #include "pipeline/clip_summary.h"
 #include "pipeline/frame_outputs.h"
+#include "pipeline/partner_frames.h"
 #include "pipeline/sampling.h"
 #include "pipeline/selection.h"
 #include "pipeline/stream_facts.h"
@@ -12,7 +13,8 @@
 #include "platform/media_input.h"
 #include "platform/vision.h"
 
-Document analyseClip(const StreamFacts& facts, FrameSource& source, Vision& vision, const RunSettings& settings) {
+Document analyseClip(const StreamFacts& facts, FrameSource& clipFrames, Vision& vision, const RunSettings& settings) {
+  PartnerFrames source(clipFrames, facts.duration);
   std::vector<FrameSample> candidates;
   try {
     candidates = sampleCandidates(source, vision, facts.duration);
@@ -22,11 +24,13 @@ Document analyseClip(const StreamFacts& facts, FrameSource& source, Vision& visi
     if (source.outOfTime()) throw Fail("the video could not be decoded in time");
     throw;
   }
+  source.stopReadingAhead();
   Selection selection = selectFrames(std::move(candidates), settings.count, vision);
   std::filesystem::path outDir = settings.outDir;
   ClipDigest digest = writeFrames(selection.pool, selection.kept, settings.size, outDir, settings.freshOutDir, vision);
   std::vector<double> times;
   for (int64_t position : selection.kept) times.push_back(selection.pool[static_cast<size_t>(position)].time);
+  source.keepOnly(times);
   std::optional<std::string> motion = measureMotion(source, facts.duration, times);
   return clipSummary(facts, digest, motion);
 }
