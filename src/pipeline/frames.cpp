@@ -1,13 +1,44 @@
 #include "pipeline/frames.h"
 
 #include "app/fail.h"
+#include "motion/measure_motion.h"
+#include "pipeline/clip_summary.h"
+#include "pipeline/frame_outputs.h"
+#include "pipeline/partner_frames.h"
+#include "pipeline/sampling.h"
+#include "pipeline/selection.h"
 #include "pipeline/stream_facts.h"
 #include "platform/clip_info.h"
+#include "platform/frame_source.h"
 #include "platform/media_input.h"
+#include "platform/vision.h"
+
+Document analyseClip(const StreamFacts& facts, FrameSource& clipFrames, Vision& vision, const RunSettings& settings) {
+  PartnerFrames source(clipFrames, facts.duration);
+  std::vector<FrameSample> candidates;
+  try {
+    candidates = sampleCandidates(source, vision, facts.duration);
+  } catch (const Fail&) {
+    // A clip that used up its reading time says so rather than claiming that
+    // none of its frames decodes.
+    if (source.outOfTime()) throw Fail("the video could not be decoded in time");
+    throw;
+  }
+  source.stopReadingAhead();
+  Selection selection = selectFrames(std::move(candidates), settings.count, vision);
+  std::filesystem::path outDir = settings.outDir;
+  ClipDigest digest = writeFrames(selection.pool, selection.kept, settings.size, outDir, settings.freshOutDir, vision);
+  std::vector<double> times;
+  for (int64_t position : selection.kept) times.push_back(selection.pool[static_cast<size_t>(position)].time);
+  source.keepOnly(times);
+  std::optional<std::string> motion = measureMotion(source, facts.duration, times);
+  return clipSummary(facts, digest, motion);
+}
 
 Document frames(const RunSettings& settings) {
   auto input = MediaInput::open(settings.video);
   StreamFacts facts = streamFacts(readClipInfo(*input));
-  (void)facts;
-  throw Fail("the frame analysis is not built yet");
+  std::unique_ptr<FrameSource> source = openFrameSource(std::move(input));
+  std::unique_ptr<Vision> vision = makeVision();
+  return analyseClip(facts, *source, *vision, settings);
 }

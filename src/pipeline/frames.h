@@ -5,6 +5,10 @@
 
 #include "app/document.h"
 
+class FrameSource;
+class Vision;
+struct StreamFacts;
+
 // What the front end hands to a frames run.
 struct RunSettings {
   std::string video;              // path of the clip, as typed
@@ -16,3 +20,7 @@ struct RunSettings {
 
 // The whole clip analysis: returns the frames document, or throws (Fail).
 Document frames(const RunSettings& settings);
+
+// Everything after the clip is opened: sampling, selection, written frames,
+// motion and the document, over any frame source and analysis service.
+Document analyseClip(const StreamFacts& facts, FrameSource& source, Vision& vision, const RunSettings& settings);

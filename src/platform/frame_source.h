@@ -14,6 +14,8 @@ class FrameSource {
   // when that time has no decodable frame; the source stays usable for other
   // times.
   virtual Picture frameAt(double seconds) = 0;
+  // True once the clip's reading time is used up: no later request succeeds.
+  virtual bool outOfTime() const { return false; }
 };
 
 class MediaInput;

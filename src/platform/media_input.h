@@ -1,4 +1,5 @@
 #pragma once
+#include <chrono>
 #include <memory>
 #include <string>
 
@@ -10,8 +11,14 @@ struct AVFormatContext;
 // or a network resource.
 class MediaInput {
  public:
-  // Throws Fail ("cannot open PATH: reason", "cannot read PATH: reason").
-  static std::unique_ptr<MediaInput> open(const std::string& path);
+  // How long all reading of one clip may take, from opening to the last
+  // frame: a file crafted to loop or stream forever runs out of it.
+  static constexpr std::chrono::seconds kReadingTime{300};
+
+  // Throws Fail ("cannot open PATH: reason", "cannot read PATH: reason",
+  // "the video could not be decoded in time").
+  static std::unique_ptr<MediaInput> open(const std::string& path,
+                                          std::chrono::milliseconds readingTime = kReadingTime);
   ~MediaInput();
   MediaInput(const MediaInput&) = delete;
   MediaInput& operator=(const MediaInput&) = delete;
@@ -20,11 +27,17 @@ class MediaInput {
   const std::string& path() const { return path_; }
   // Index of the first video stream (cover art excluded), or -1.
   int videoStream() const { return videoStream_; }
+  // True once the reading time is used up; every read fails from then on.
+  bool outOfTime() const;
 
  private:
   MediaInput() = default;
   std::string path_;
-  int fd_ = -1;
+  struct Reader {
+    int fd = -1;
+    std::chrono::steady_clock::time_point deadline;
+    bool expired = false;
+  } reader_;
   struct AVIOContext* io_ = nullptr;
   AVFormatContext* format_ = nullptr;
   int videoStream_ = -1;

@@ -1,0 +1,40 @@
+#pragma once
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/frame_source.h"
+
+// A frame source that, while reading ahead is on, also decodes the motion
+// partner (t + 0.12) of every time it is asked for and remembers both
+// answers. The motion measurement later asks for a pair at some of the same
+// times; those come from memory instead of a seek back through the clip.
+// Decoding is exact, so the answers are the ones a fresh request would give.
+class PartnerFrames final : public FrameSource {
+ public:
+  PartnerFrames(FrameSource& source, double duration) : source_(source), duration_(duration) {}
+
+  Picture frameAt(double seconds) override;
+  bool outOfTime() const override { return source_.outOfTime(); }
+
+  // Reading ahead is for the candidate pass; afterwards only remembered
+  // answers are reused.
+  void stopReadingAhead() { readingAhead_ = false; }
+
+  // Forgets every answer but those for the given times and their partners.
+  void keepOnly(const std::vector<double>& times);
+
+ private:
+  // A remembered answer: the picture, or the failure's message.
+  struct Answer {
+    Picture picture;
+    std::string failure;
+  };
+  Answer ask(double seconds);
+
+  FrameSource& source_;
+  double duration_;
+  bool readingAhead_ = true;
+  std::map<double, Answer> answers_;
+};

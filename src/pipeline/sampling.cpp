@@ -1,0 +1,57 @@
+#include "pipeline/sampling.h"
+
+#include <cmath>
+
+#include "app/fail.h"
+#include "imaging/laplacian_energy.h"
+#include "imaging/pixels.h"
+#include "platform/frame_source.h"
+#include "platform/vision.h"
+
+std::vector<double> sampleTimes(double duration) {
+  const double rounded = std::round(duration / 1.2);
+  const long n = !(rounded >= 8) ? 8 : rounded > 30 ? 30 : static_cast<long>(rounded);
+  const double margin = 0.02 * duration < 0.35 ? 0.02 * duration : 0.35;
+  const double first = margin;
+  const double last = duration - margin;
+  const double step = (last - first) / static_cast<double>(n - 1);
+  std::vector<double> times;
+  times.reserve(static_cast<size_t>(n));
+  // Each time from its index, so rounding errors do not pile up.
+  for (long i = 0; i < n; ++i) times.push_back(first + step * static_cast<double>(i));
+  return times;
+}
+
+double meanLuminance(const Image& picture) {
+  const auto grey = pixels(picture, 64, 36);
+  if (!grey) return 0.5;
+  double sum = 0;
+  for (uint8_t level : *grey) sum += level;
+  return sum / 2304.0 / 255.0;
+}
+
+std::vector<FrameSample> sampleCandidates(FrameSource& source, Vision& vision, double duration) {
+  std::vector<FrameSample> candidates;
+  for (double time : sampleTimes(duration)) {
+    Picture image;
+    try {
+      image = source.frameAt(time);
+    } catch (...) {
+      continue;  // an undecodable time just gives no candidate
+    }
+    if (!image) continue;
+    FrameSample sample;
+    sample.time = time;
+    sample.image = image;
+    sample.sharp = laplacianEnergy(*image);
+    sample.lum = meanLuminance(*image);
+    try {
+      sample.print = vision.featurePrint(*image);
+    } catch (...) {
+      // the frame stays a candidate, only without a print
+    }
+    candidates.push_back(std::move(sample));
+  }
+  if (candidates.empty()) throw Fail("no frame of this file could be decoded");
+  return candidates;
+}

@@ -1,0 +1,89 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "app/emit.h"
+#include "pipeline/frames.h"
+#include "pipeline/stream_facts.h"
+#include "support/clips.h"
+#include "support/fakes.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// Scenes by time: 0-4 s picture 40, 4-8 s picture 80, 8-10 s picture 120,
+// each a flat grey with a bright square whose edge makes it sharp.
+Picture scenePicture(double t) {
+  uint8_t level = t < 4 ? 40 : t < 8 ? 80 : 120;
+  auto image = std::const_pointer_cast<Image>(flatPicture(320, 180, level, level, level));
+  for (int y = 60; y < 120; ++y)
+    for (int x = 100; x < 160; ++x)
+      for (int c = 0; c < 3; ++c) image->rgb[(y * 320 + x) * 3 + c] = 250;
+  image->rgb[0] = level;  // the fake vision's key
+  return image;
+}
+
+StreamFacts tenSeconds() {
+  StreamFacts facts;
+  facts.duration = 10.0, facts.width = 320, facts.height = 180, facts.fps = 25.0f;
+  return facts;
+}
+
+class OutOfTimeSource : public FakeFrameSource {
+ public:
+  using FakeFrameSource::FakeFrameSource;
+  bool outOfTime() const override { return true; }
+};
+
+TEST(AnalyseClip, ThreeScenesGiveTheExactDocument) {
+  fs::path base = freshTempDir();
+  FakeFrameSource source(scenePicture);
+  FakeVision vision;
+  vision.distanceOf = [](int a, int b) { return a == b ? 0.0 : 1.0; };
+  vision.labels[40] = {{"dog", 0.8765f}};
+  vision.labels[120] = {{"dog", 0.5f}, {"cat", 0.9f}};
+  vision.texts[80] = {{RecognizedText{"EXIT", 0.9f}}};
+  vision.people[120] = {{0.9f}, {0.7f}};
+  RunSettings settings{"clip", 3, 512, base / "stillpick-0000000A", true};
+  Document document = analyseClip(tenSeconds(), source, vision, settings);
+  std::string dir = "\\/" + (base / "stillpick-0000000A").string().substr(1);
+  for (size_t at = 2; (at = dir.find('/', at)) != std::string::npos; at += 2) dir.insert(at, "\\");
+  // Eight candidates at 0.2 + i * 9.6 / 7: scene cuts fall before 4.31 and
+  // 8.43; the first (sharpest-equal) candidate of each scene is kept, and
+  // every motion pair lies inside one scene.
+  EXPECT_EQ(encodeJson(document),
+            R"({"facts":{"duration_s":10.0,"fps":25.0,"height":180,"vertical":false,"width":320},"frames":[)"
+            R"({"labels":[{"confidence":0.8799999952316284,"label":"dog"}],"path":")" + dir +
+                R"(\/frame-00.jpg","people":0,"t":0.2,"text":[]},)"
+                R"({"labels":[],"path":")" + dir +
+                R"(\/frame-01.jpg","people":0,"t":4.31,"text":["EXIT"]},)"
+                R"({"labels":[{"confidence":0.5,"label":"dog"},{"confidence":0.8999999761581421,"label":"cat"}],)"
+                R"("path":")" + dir +
+                R"(\/frame-02.jpg","people":2,"t":8.43,"text":[]}],"motion":"locked off, no camera movement",)"
+                R"("ok":true,"vision":{"labels":[{"confidence":0.8999999761581421,"label":"cat"},)"
+                R"({"confidence":0.8799999952316284,"label":"dog"}],"people":2,"text":["EXIT"]}})");
+  fs::remove_all(base);
+}
+
+TEST(AnalyseClip, NoDecodableFrameIsReportedByCause) {
+  fs::path base = freshTempDir();
+  FakeVision vision;
+  RunSettings settings{"clip", 6, 512, base / "stillpick-0000000B", true};
+  auto undecodable = [](double) -> Picture { throw Fail("no frame could be decoded at this time"); };
+  FakeFrameSource broken(undecodable);
+  OutOfTimeSource late(undecodable);
+  for (auto [source, message] : {std::pair<FrameSource*, std::string>{&broken, "no frame of this file could be decoded"},
+                                 {&late, "the video could not be decoded in time"}}) {
+    try {
+      analyseClip(tenSeconds(), *source, vision, settings);
+      ADD_FAILURE() << "no failure";
+    } catch (const Fail& fail) {
+      EXPECT_EQ(fail.message, message);
+    }
+  }
+  EXPECT_FALSE(fs::exists(base / "stillpick-0000000B"));  // nothing written before the frames are known
+  fs::remove_all(base);
+}
+
+}  // namespace
