@@ -13,10 +13,8 @@ std::string samplePhoto(const std::string& file) {
   return path;
 }
 
-Image loadPhoto(const std::string& name, const std::string& source, const std::string& filter) {
-  std::string args = "-i '" + source + "' ";
-  if (!filter.empty()) args += "-filter_complex '" + filter + "' ";
-  std::string path = makeClip(name + ".ppm", args + "-frames:v 1 -pix_fmt rgb24 -c:v ppm");
+Image loadPhoto(const std::string& name, const std::string& inputArgs) {
+  std::string path = makeClip(name + ".ppm", inputArgs + " -frames:v 1 -pix_fmt rgb24 -c:v ppm");
   std::ifstream in(path, std::ios::binary);
   std::string magic;
   int maximum = 0;
