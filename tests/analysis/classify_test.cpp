@@ -21,11 +21,19 @@ Scores classified(std::vector<Classification> labels) {
 
 TEST(Classify, KeepsConfidencesStrictlyAboveTheFloorUnchanged) {
   const float above = std::nextafter(0.12f, 1.0f);
-  EXPECT_EQ(classified({{"at", 0.12f}, {"above", above}, {"below", 0.05f}, {"nan", std::nanf("")}, {"zero", 0.0f},
-                        {" Traffic light ", 0.123456f}, {"one", 1.0f}}),
+  EXPECT_EQ(classified({{"at", 0.12f},
+                        {"above", above},
+                        {"below", 0.05f},
+                        {"nan", std::nanf("")},
+                        {"zero", 0.0f},
+                        {" Traffic light ", 0.123456f},
+                        {"one", 1.0f}}),
             (Scores{{"above", above}, {" Traffic light ", 0.123456f}, {"one", 1.0f}}));
   EXPECT_EQ(classified({{"a", 0.12f}, {"b", 0.1f}}), Scores{});
   EXPECT_EQ(classified({}), Scores{});
+  FakeVision failing;  // the service's own error passes through
+  failing.failing[FakeVision::key(Image{})] = true;
+  EXPECT_THROW(classify(failing, Image{}), Fail);
 }
 
 TEST(Classify, TakesTheFirstEightInServiceOrderWithoutSorting) {
@@ -37,12 +45,6 @@ TEST(Classify, TakesTheFirstEightInServiceOrderWithoutSorting) {
   }
   labels.insert(labels.begin() + 3, {"dropped", 0.1f});
   EXPECT_EQ(classified(labels), firstEight);
-}
-
-TEST(Classify, ServiceErrorsPassThrough) {
-  FakeVision vision;
-  vision.failing[FakeVision::key(Image{})] = true;
-  EXPECT_THROW(classify(vision, Image{}), Fail);
 }
 
 }  // namespace

@@ -29,9 +29,8 @@ double change(const Image& a, const Image& b) {
 TEST(ObjectModel, PortraitIsOnePersonAndOtherPhotosNone) {
   Image person = photo("astronaut"), cat = photo("chelsea"), cup = photo("coffee");
   std::vector<Classification> labels = vision().classifications(person);
-  ASSERT_FALSE(labels.empty());
-  EXPECT_EQ(labels[0].identifier, "person");
-  EXPECT_GT(labels[0].confidence, 0.8f);
+  EXPECT_EQ(labels.at(0).identifier, "person");
+  EXPECT_GT(labels.at(0).confidence, 0.8f);
   std::set<std::string> seen;  // each class once, most confident first
   for (size_t i = 0; i < labels.size(); ++i) {
     EXPECT_TRUE(seen.insert(labels[i].identifier).second) << labels[i].identifier;
@@ -53,8 +52,9 @@ TEST(ObjectModel, PortraitIsOnePersonAndOtherPhotosNone) {
 TEST(ObjectModel, NearDuplicatesPrintCloseAndOtherPhotosFar) {
   Image original = photo("astronaut");
   std::string source = "-i " + samplePhoto("astronaut.png");
-  Image shifted = loadPhoto("astronaut-shifted",
-                            "-i " + makeClip("astronaut-shifted.jpg", source + " -vf crop=496:496:10:6,scale=512:512 -q:v 12"));
+  Image shifted =
+      loadPhoto("astronaut-shifted",
+                "-i " + makeClip("astronaut-shifted.jpg", source + " -vf crop=496:496:10:6,scale=512:512 -q:v 12"));
   Image brighter = loadPhoto("astronaut-brighter", source + " -vf eq=brightness=0.1");
   EXPECT_EQ(change(original, original), 0.0);
   EXPECT_LT(change(original, shifted), 0.12);
@@ -63,14 +63,11 @@ TEST(ObjectModel, NearDuplicatesPrintCloseAndOtherPhotosFar) {
   EXPECT_GT(change(photo("coffee"), photo("chelsea")), 0.2);
 }
 
-TEST(ObjectModel, DistanceIsScaledEuclideanOfEqualLengthPrints) {
+TEST(ObjectModel, DistanceAndPicturesWithoutPixels) {
   EXPECT_DOUBLE_EQ(ObjectModel::distance({{1, 0}}, {{0, 1}}), 0.8 * std::sqrt(2.0));
   EXPECT_DOUBLE_EQ(ObjectModel::distance({{1, 0}}, {{-1, 0}}), 1.6);
   EXPECT_THROW(ObjectModel::distance({{1, 0}}, {{1}}), Fail);
   EXPECT_THROW(ObjectModel::distance({}, {}), Fail);
-}
-
-TEST(ObjectModel, RejectsPicturesWithoutPixels) {
   EXPECT_THROW(vision().classifications(Image{}), Fail);
   EXPECT_THROW(vision().humans(Image{4, 4, std::vector<uint8_t>(10, 0)}), Fail);
   EXPECT_THROW(vision().featurePrint(Image{}), Fail);

@@ -42,7 +42,9 @@ TEST(TextLines, ThresholdsUnclipAndScaling) {
 }
 
 // A level box from `left` to `right` centred on row `y`.
-cv::RotatedRect word(float left, float right, float y, float h = 10) { return {{(left + right) / 2, y}, {right - left, h}, 0}; }
+cv::RotatedRect word(float left, float right, float y, float h = 10) {
+  return {{(left + right) / 2, y}, {right - left, h}, 0};
+}
 
 TEST(ReadingOrder, RowsTopToBottomThenLeftToRight) {
   const std::tuple<const char*, std::vector<cv::RotatedRect>, std::vector<cv::Point2f>> cases[] = {

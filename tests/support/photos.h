@@ -9,5 +9,6 @@
 std::string samplePhoto(const std::string& file);
 
 // The first picture that `ffmpeg <inputArgs>` gives (inputs and filters), as
-// an RGB Image. Kept in the test data directory under `name`, made once.
+// an RGB Image; at most 720 × 720. Kept in the test data directory under
+// `name`, made once.
 Image loadPhoto(const std::string& name, const std::string& inputArgs);
