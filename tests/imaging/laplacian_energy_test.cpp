@@ -7,21 +7,18 @@
 namespace {
 
 TEST(LaplacianEnergy, OneBrightPixelCountsOnlyWhereItIsMeasured) {
-  struct Case {
-    int at;
-    double energy;
-  };
-  const std::vector<Case> cases = {
+  // Where the pixel lies, and the energy.
+  const std::vector<std::pair<int, double>> cases = {
       {40 * 160 + 70, std::sqrt((1020.0 * 1020 + 4 * 255.0 * 255) / 13904)},  // 9.6713
       {0 * 160 + 70, std::sqrt(255.0 * 255 / 13904)},  // top row: only the neighbour of the pixel below
       {89 * 160 + 159, 0.0},                           // a corner is nobody's four-neighbour
   };
-  for (const auto& c : cases) {
+  for (const auto& [at, energy] : cases) {
     std::vector<uint8_t> grey(14400, 0);
-    grey[c.at] = 255;
-    EXPECT_DOUBLE_EQ(laplacianEnergyOfGrey(grey), c.energy) << c.at;
+    grey[at] = 255;
+    EXPECT_DOUBLE_EQ(laplacianEnergyOfGrey(grey), energy) << at;
   }
-  EXPECT_NEAR(cases[0].energy, 9.6713, 5e-5);
+  EXPECT_NEAR(cases[0].second, 9.6713, 5e-5);
 }
 
 TEST(LaplacianEnergy, FlatIsZeroACheckerboardTheMaximumOtherSizesZero) {
