@@ -140,7 +140,8 @@ std::string withAviSize(std::string bytes, uint32_t width, uint32_t height) {
 TEST(HostileInputs, DeclaredHugePictureEndsInAnErrorDocument) {
   const std::string raw =
       bytesOf(makeClip("hostile-raw.avi", "-f lavfi -i color=gray:s=16x16:r=5:d=0.4 -c:v rawvideo -pix_fmt yuv420p"));
-  const std::string jpeg = bytesOf(makeClip("hostile-mjpeg.avi", "-f lavfi -i color=gray:s=16x16:r=5:d=0.4 -c:v mjpeg"));
+  const std::string jpeg =
+      bytesOf(makeClip("hostile-mjpeg.avi", "-f lavfi -i color=gray:s=16x16:r=5:d=0.4 -c:v mjpeg"));
   struct Case {
     const char* name;
     std::string bytes;
@@ -189,6 +190,24 @@ TEST(HostileInputs, FilesThatAreNotRegularFilesAreRefusedWithoutWaiting) {
     }
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5)) << path;
   }
+  fs::remove_all(dir);
+}
+
+TEST(HostileInputs, GigabytesOfNothingEndQuickly) {
+  const std::string dir = freshTempDir();
+  // Sparse: all zeros, and a clip followed by gigabytes of zeros, which
+  // still decodes.
+  const std::string zeros = dir + "/zeros.mp4";
+  std::ofstream(zeros, std::ios::binary).close();
+  fs::resize_file(zeros, uint64_t{8} << 30);
+  const std::string tail = dir + "/tail.mov";
+  fs::copy_file(plainMovie(), tail);
+  fs::resize_file(tail, uint64_t{8} << 30);
+  EXPECT_EQ(failureOf(zeros).rfind("cannot read " + zeros + ": ", 0), 0u);
+  expectContained(zeros);
+  EXPECT_EQ(failureOf(tail), "");
+  expectContained(tail);
+  fs::remove_all(dir);
 }
 
 // Sample tables whose counts claim far more samples than the file holds.
