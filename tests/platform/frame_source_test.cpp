@@ -126,6 +126,13 @@ TEST(FrameSource, TimesPastTheEndFailAndTheSourceStaysUsable) {
   EXPECT_NE(failureOf([&] { source->frameAt(std::nan("")); }), "");
   EXPECT_EQ(frameNumber(source->frameAt(1.5)), 45);
   EXPECT_EQ(frameNumber(source->frameAt(0.2)), 6);
+  // Resting frees the decoder; the next requests open it again, exactly.
+  source->rest();
+  source->rest();
+  EXPECT_EQ(frameNumber(source->frameAt(0.2)), 6);
+  EXPECT_EQ(frameNumber(source->frameAt(2.5)), 75);
+  source->rest();
+  EXPECT_EQ(frameNumber(source->frameAt(1.0)), 30);
 }
 
 // A copy of an MP4 file with the display matrix (linear part) in its first track header replaced.
