@@ -13,6 +13,17 @@
 #include "platform/media_input.h"
 #include "platform/vision.h"
 
+namespace {
+
+void dropUnkeptPictures(Selection& selection) {
+  std::vector<bool> kept(selection.pool.size(), false);
+  for (int64_t position : selection.kept) kept[static_cast<size_t>(position)] = true;
+  for (size_t i = 0; i < kept.size(); ++i)
+    if (!kept[i]) selection.pool[i].image.reset();
+}
+
+}  // namespace
+
 Document analyseClip(const StreamFacts& facts, FrameSource& clipFrames, Vision& vision, const RunSettings& settings) {
   PartnerFrames source(clipFrames, facts.duration);
   std::vector<FrameSample> candidates;
@@ -25,12 +36,15 @@ Document analyseClip(const StreamFacts& facts, FrameSource& clipFrames, Vision& 
     throw;
   }
   source.stopReadingAhead();
+  source.rest();
   Selection selection = selectFrames(std::move(candidates), settings.count, vision);
-  std::filesystem::path outDir = settings.outDir;
-  ClipDigest digest = writeFrames(selection.pool, selection.kept, settings.size, outDir, settings.freshOutDir, vision);
   std::vector<double> times;
   for (int64_t position : selection.kept) times.push_back(selection.pool[static_cast<size_t>(position)].time);
+  // From here on only the kept frames and their motion partners are needed.
   source.keepOnly(times);
+  dropUnkeptPictures(selection);
+  std::filesystem::path outDir = settings.outDir;
+  ClipDigest digest = writeFrames(selection.pool, selection.kept, settings.size, outDir, settings.freshOutDir, vision);
   std::optional<std::string> motion = measureMotion(source, facts.duration, times);
   return clipSummary(facts, digest, motion);
 }

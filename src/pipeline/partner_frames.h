@@ -17,6 +17,7 @@ class PartnerFrames final : public FrameSource {
 
   Picture frameAt(double seconds) override;
   bool outOfTime() const override { return source_.outOfTime(); }
+  void rest() override { source_.rest(); }
 
   // Reading ahead is for the candidate pass; afterwards only remembered
   // answers are reused.

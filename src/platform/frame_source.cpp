@@ -66,11 +66,13 @@ class DecodedFrameSource final : public FrameSource {
   explicit DecodedFrameSource(std::unique_ptr<MediaInput> input);
   Picture frameAt(double seconds) override;
   bool outOfTime() const override { return input_->outOfTime(); }
+  void rest() override;
 
  private:
   enum class Outcome { Found, TooLate, Missing };
 
   Picture pictureAt(double seconds);
+  void openDecoder();
   int64_t targetFor(double seconds) const;
   FramePtr locate(int64_t target);
   bool canContinueTo(int64_t target) const;
@@ -128,18 +130,10 @@ DecodedFrameSource::DecodedFrameSource(std::unique_ptr<MediaInput> input) : inpu
   if (parameters->width > kMaxSide || parameters->height > kMaxSide ||
       int64_t{parameters->width} * parameters->height > kMaxArea)
     throw Fail("the video picture is too large");
-  const AVCodec* decoder = avcodec_find_decoder(parameters->codec_id);
-  if (!decoder) throw Fail("no decoder for this video format");
-  codec_.reset(avcodec_alloc_context3(decoder));
   packet_.reset(av_packet_alloc());
   scratch_.reset(av_frame_alloc());
-  if (!codec_ || !packet_ || !scratch_) throw Fail("out of memory");
-  if (avcodec_parameters_to_context(codec_.get(), parameters) < 0) throw Fail("no decoder for this video format");
-  codec_->pkt_timebase = stream_->time_base;
-  codec_->thread_count = 2;
-  codec_->thread_type = FF_THREAD_FRAME | FF_THREAD_SLICE;
-  codec_->max_pixels = kMaxArea;
-  if (avcodec_open2(codec_.get(), decoder, nullptr) < 0) throw Fail("no decoder for this video format");
+  if (!packet_ || !scratch_) throw Fail("out of memory");
+  openDecoder();
 
   // Packets of the other streams are not even read.
   for (unsigned i = 0; i < format_->nb_streams; ++i)
@@ -192,8 +186,34 @@ Picture DecodedFrameSource::frameAt(double seconds) {
   }
 }
 
+void DecodedFrameSource::openDecoder() {
+  const AVCodecParameters* parameters = stream_->codecpar;
+  const AVCodec* decoder = avcodec_find_decoder(parameters->codec_id);
+  if (!decoder) throw Fail("no decoder for this video format");
+  codec_.reset(avcodec_alloc_context3(decoder));
+  if (!codec_) throw Fail("out of memory");
+  if (avcodec_parameters_to_context(codec_.get(), parameters) < 0) throw Fail("no decoder for this video format");
+  codec_->pkt_timebase = stream_->time_base;
+  codec_->thread_count = 2;
+  codec_->thread_type = FF_THREAD_FRAME | FF_THREAD_SLICE;
+  codec_->max_pixels = kMaxArea;
+  if (avcodec_open2(codec_.get(), decoder, nullptr) < 0) {
+    codec_.reset();
+    throw Fail("no decoder for this video format");
+  }
+}
+
+// The decoder's reference frames and buffer pool are the largest thing the
+// source holds (about a hundred megabytes at 4K); between passes they go.
+void DecodedFrameSource::rest() {
+  if (!codec_) return;
+  resetDecoder();
+  codec_.reset();
+}
+
 Picture DecodedFrameSource::pictureAt(double seconds) {
   const int64_t target = targetFor(seconds);
+  if (!codec_) openDecoder();
   if (lastPicture_ && lastPts_ <= target && target < lastUntil_) return lastPicture_;
   budget_ = kPacketBudget;
   budgetSpent_ = false;

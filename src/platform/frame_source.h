@@ -16,6 +16,9 @@ class FrameSource {
   virtual Picture frameAt(double seconds) = 0;
   // True once the clip's reading time is used up: no later request succeeds.
   virtual bool outOfTime() const { return false; }
+  // Frees what decoding holds until the next request, which may then cost a
+  // seek.
+  virtual void rest() {}
 };
 
 class MediaInput;

@@ -86,7 +86,10 @@ std::unique_ptr<MediaInput> MediaInput::open(const std::string& path, std::chron
   std::unique_ptr<MediaInput> input(new MediaInput());
   input->path_ = path;
   input->reader_.deadline = std::chrono::steady_clock::now() + readingTime;
-  input->reader_.fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  // Non-blocking, so that opening a FIFO does not wait for a writer; the
+  // file is refused below unless it is a regular one, where the flag has no
+  // effect on reading.
+  input->reader_.fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
   if (input->reader_.fd < 0) throw Fail("cannot open " + path + ": " + std::strerror(errno));
   struct stat info {};
   if (::fstat(input->reader_.fd, &info) != 0 || !S_ISREG(info.st_mode))

@@ -3,32 +3,14 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <limits>
 
-#include "app/fail.h"
+#include "support/fakes.h"
 
 namespace {
 
-class PeopleVision : public Vision {
- public:
-  std::vector<HumanObservation> people;
-  bool failing = false;
-  std::vector<Classification> classifications(const Image&) override { return {}; }
-  std::vector<TextObservation> textObservations(const Image&) override { return {}; }
-  std::vector<HumanObservation> humans(const Image&) override {
-    if (failing) throw Fail("service refused");
-    return people;
-  }
-  FeaturePrint featurePrint(const Image&) override { return {}; }
-  double distance(const FeaturePrint&, const FeaturePrint&) override { return 0; }
-};
-
 TEST(CountPeople, CountsConfidencesStrictlyAboveOneHalf) {
-  const float nan = std::numeric_limits<float>::quiet_NaN();
-  struct Case {
-    std::vector<float> confidences;
-    int64_t count;
-  } cases[] = {
+  const float nan = std::nanf("");
+  const std::pair<std::vector<float>, int64_t> cases[] = {
       {{0.9f, 0.5f, 0.51f}, 2},
       {{}, 0},
       {{0.5f, 0.5f}, 0},
@@ -37,17 +19,14 @@ TEST(CountPeople, CountsConfidencesStrictlyAboveOneHalf) {
       {{0.2f, 0.49f}, 0},
       {std::vector<float>(40, 0.8f), 40},
   };
-  for (const Case& c : cases) {
-    PeopleVision vision;
-    for (float f : c.confidences) vision.people.push_back({f});
-    EXPECT_EQ(countPeople(vision, Image{}), c.count) << c.confidences.size();
+  for (const auto& [confidences, count] : cases) {
+    FakeVision vision;
+    for (float c : confidences) vision.people[FakeVision::key(Image{})].push_back({c});
+    EXPECT_EQ(countPeople(vision, Image{}), count) << testing::PrintToString(confidences);
   }
-}
-
-TEST(CountPeople, ServiceErrorsPassThrough) {
-  PeopleVision vision;
-  vision.failing = true;
-  EXPECT_THROW(countPeople(vision, Image{}), Fail);
+  FakeVision failing;  // the service's own error passes through
+  failing.failing[FakeVision::key(Image{})] = true;
+  EXPECT_THROW(countPeople(failing, Image{}), Fail);
 }
 
 }  // namespace

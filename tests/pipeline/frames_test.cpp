@@ -25,6 +25,12 @@ std::string stillPicture() {
   return makeClip("e2e-still.png", "-f lavfi -i mandelbrot=size=2560x360:start_scale=1.5 -frames:v 1");
 }
 
+// Six seconds of one still picture.
+std::string staticClip() {
+  return makeClip("e2e-static.mp4", "-loop 1 -i '" + stillPicture() +
+                                        "' -vf crop=640:360:0:0 -t 6 -r 30 -c:v libx264 -preset ultrafast -pix_fmt yuv420p");
+}
+
 struct FramesRun {
   Document document;
   std::vector<std::pair<int, int>> sizes;  // of the written files, in frame order
@@ -67,9 +73,7 @@ FramesRun runFrames(const std::string& clip, const std::vector<std::string>& ext
 }
 
 TEST(FramesCommand, StaticClipIsLockedOff) {
-  std::string clip = makeClip("e2e-static.mp4", "-loop 1 -i '" + stillPicture() +
-                                                    "' -vf crop=640:360:0:0 -t 6 -r 30 -c:v libx264 -preset "
-                                                    "ultrafast -pix_fmt yuv420p");
+  std::string clip = staticClip();
   FramesRun run = runFrames(clip, {"--count", "3", "--size", "320"});
   const Document& document = run.document;
   EXPECT_EQ(document["facts"]["width"], 640);
@@ -120,9 +124,7 @@ TEST(FramesCommand, PortraitClipByRotation) {
 }
 
 TEST(FramesCommand, CountZeroKeepsNothingButCreatesTheDirectory) {
-  std::string clip = makeClip("e2e-static.mp4", "-loop 1 -i '" + stillPicture() +
-                                                    "' -vf crop=640:360:0:0 -t 6 -r 30 -c:v libx264 -preset "
-                                                    "ultrafast -pix_fmt yuv420p");
+  std::string clip = staticClip();
   std::string out = freshTempDir();
   RunResult result = runStillpick({"frames", "--video", clip, "--count", "0", "--out", out});
   EXPECT_EQ(result.status, 0);
@@ -168,9 +170,7 @@ TEST(FramesCommand, TruncatedClipGivesTheFramesThatDecode) {
 }
 
 TEST(FramesCommand, OutputPathThatIsNotUtf8GivesTheFallbackLine) {
-  std::string clip = makeClip("e2e-static.mp4", "-loop 1 -i '" + stillPicture() +
-                                                    "' -vf crop=640:360:0:0 -t 6 -r 30 -c:v libx264 -preset "
-                                                    "ultrafast -pix_fmt yuv420p");
+  std::string clip = staticClip();
   std::string out = freshTempDir() + "/bad" + std::string(1, '\xFF');
   RunResult result = runStillpick({"frames", "--video", clip, "--count", "1", "--out", out});
   EXPECT_EQ(result.out, "{\"ok\":false,\"error\":\"could not encode the result\"}\n");
@@ -182,9 +182,7 @@ TEST(FramesCommand, OutputPathThatIsNotUtf8GivesTheFallbackLine) {
 }
 
 TEST(FramesCommand, SelftestNestsTheFramesDocument) {
-  std::string clip = makeClip("e2e-static.mp4", "-loop 1 -i '" + stillPicture() +
-                                                    "' -vf crop=640:360:0:0 -t 6 -r 30 -c:v libx264 -preset "
-                                                    "ultrafast -pix_fmt yuv420p");
+  std::string clip = staticClip();
   std::string tmp = freshTempDir();
   RunResult result = runStillpick({"selftest", "--video", clip, "--count", "2", "--out", "/nowhere"}, {"TMPDIR=" + tmp});
   EXPECT_EQ(result.status, 0);

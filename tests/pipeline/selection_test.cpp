@@ -83,27 +83,45 @@ TEST(SceneBoundaries, CutWhereTheChangeReachesMeanPlusSpread) {
   for (const auto& c : cases) EXPECT_EQ(sceneBoundaries(c.changes), c.boundaries);
 }
 
-TEST(SelectFrames, StaticClipKeepsTheSharpestThenTheLowestPositions) {
-  FakeVision vision;
-  std::vector<double> sharps(10, 1.0);
-  sharps[5] = 9;
-  const Selection selection = selectFrames(samples(sharps), 3, vision);
-  EXPECT_EQ(selection.kept, (Kept{0, 1, 5}));
-  EXPECT_EQ(selection.pool.size(), 10u);
-}
+using Distance = std::function<double(int from, int to)>;
 
-TEST(SelectFrames, SharpestOfEachSceneAndNoFillWhenEnough) {
-  FakeVision vision;
-  const double changes[] = {0.1, 0.1, 0.9, 0.1};
-  vision.table = [&](int from, int to) { return to == from + 1 ? 2 * changes[from] : 0.0; };
-  const Selection selection = selectFrames(samples({1, 3, 2, 1, 5}), 2, vision);
-  EXPECT_EQ(selection.kept, (Kept{1, 4}));
-  EXPECT_EQ(vision.calls, (std::vector<std::pair<int, int>>{{0, 1}, {1, 2}, {2, 3}, {3, 4}}));
-}
+double none(int, int) { return 0.0; }
 
-TEST(SelectFrames, EqualSharpnessGoesToTheEarlierFrame) {
-  FakeVision vision;
-  EXPECT_EQ(selectFrames(samples({1, 4, 2, 4, 3}), 1, vision).kept, Kept{1});
+TEST(SelectFrames, KeepsTheDocumentedPositions) {
+  const double fromSharpest[] = {0.3, 0.1, 0, 0.2, 0.3};
+  const double steps[] = {0.1, 0.1, 0.9, 0.1};
+  struct Case {
+    const char* what;
+    std::vector<double> sharps;
+    Distance distance;
+    int64_t count;
+    Kept kept;
+  };
+  const std::vector<Case> cases = {
+      {"static clip: sharpest, then the lowest positions", {1, 1, 1, 1, 1, 9, 1, 1, 1, 1}, none, 3, {0, 1, 5}},
+      {"sharpest of each scene, no fill when enough", {1, 3, 2, 1, 5},
+       [&](int from, int to) { return to == from + 1 ? 2 * steps[from] : 0.0; }, 2, {1, 4}},
+      {"equal sharpness goes to the earlier frame", {1, 4, 2, 4, 3}, none, 1, {1}},
+      {"count above the pool keeps everything", {1, 2, 3}, none, 50, {0, 1, 2}},
+      {"largest count", {1, 2, 3}, none, std::numeric_limits<int64_t>::max(), {0, 1, 2}},
+      {"single frame", {4}, none, 3, {0}},
+      {"single frame, count 0", {4}, none, 0, {}},
+      // Changes from the sharpest (2): 0 and 4 tie at the largest, 0 wins.
+      {"second pick is the most changed from the sharpest", {1, 1, 5, 1, 1},
+       [&](int from, int to) { return from == 2 ? fromSharpest[to] : 0.0; }, 2, {0, 2}},
+      // A third pick takes the smallest change from either kept frame.
+      {"novelty is the smallest change from the kept frames", {1, 1, 5, 1, 1},
+       [&](int from, int to) { return from == 2 ? fromSharpest[to] : from == 0 ? (to == 4 ? 0.05 : 0.25) : 0.0; }, 3,
+       {0, 2, 3}},
+      // Scenes give 0 and 4, the fill adds 1: the result is in time order.
+      {"kept list ends in time order", {1, 1, 1, 1, 7}, [](int from, int to) { return from == 2 && to == 3 ? 2.0 : 0.0; },
+       3, {0, 1, 4}},
+  };
+  for (const auto& c : cases) {
+    FakeVision vision;
+    vision.table = c.distance;
+    EXPECT_EQ(selectFrames(samples(c.sharps), c.count, vision).kept, c.kept) << c.what;
+  }
 }
 
 TEST(SelectFrames, WithoutPrintsEveryFrameIsItsOwnScene) {
@@ -115,7 +133,7 @@ TEST(SelectFrames, WithoutPrintsEveryFrameIsItsOwnScene) {
   EXPECT_TRUE(vision.calls.empty());
 }
 
-TEST(SelectFrames, PoolIsTheStrictlyWellExposedFrames) {
+TEST(SelectFrames, PoolIsTheStrictlyWellExposedFramesUnlessNoneIs) {
   FakeVision vision;
   std::vector<FrameSample> list = {sample(0, 9, 0.06), sample(1, 1, 0.5), sample(2, 9, 0.97), sample(3, 2, 0.3),
                                    sample(4, 9, 0.98)};
@@ -124,14 +142,9 @@ TEST(SelectFrames, PoolIsTheStrictlyWellExposedFrames) {
   EXPECT_EQ(selection.pool[0].time, list[1].time);
   EXPECT_EQ(selection.pool[1].time, list[3].time);
   EXPECT_EQ(selection.kept, (Kept{0, 1}));  // positions in the pool
-}
-
-TEST(SelectFrames, DarkClipUsesEveryCandidate) {
-  FakeVision vision;
-  std::vector<FrameSample> list = {sample(0, 1, 0.01), sample(1, 5, 0.06), sample(2, 2, 0.0)};
-  const Selection selection = selectFrames(list, 1, vision);
-  EXPECT_EQ(selection.pool.size(), 3u);
-  EXPECT_EQ(selection.kept, Kept{1});
+  const Selection dark = selectFrames({sample(0, 1, 0.01), sample(1, 5, 0.06), sample(2, 2, 0.0)}, 1, vision);
+  EXPECT_EQ(dark.pool.size(), 3u);
+  EXPECT_EQ(dark.kept, Kept{1});
 }
 
 TEST(SelectFrames, NothingKeptForZeroOrNegativeCountButChangesAreMeasured) {
@@ -141,36 +154,6 @@ TEST(SelectFrames, NothingKeptForZeroOrNegativeCountButChangesAreMeasured) {
     EXPECT_TRUE(selection.kept.empty()) << count;
     EXPECT_EQ(vision.calls.size(), 3u) << count;
   }
-}
-
-TEST(SelectFrames, CountAboveThePoolKeepsEverything) {
-  FakeVision vision;
-  EXPECT_EQ(selectFrames(samples({1, 2, 3}), 50, vision).kept, (Kept{0, 1, 2}));
-  EXPECT_EQ(selectFrames(samples({1, 2, 3}), std::numeric_limits<int64_t>::max(), vision).kept, (Kept{0, 1, 2}));
-}
-
-TEST(SelectFrames, SingleFrameIsKeptWithoutDistances) {
-  FakeVision vision;
-  EXPECT_EQ(selectFrames(samples({4}), 1, vision).kept, Kept{0});
-  EXPECT_EQ(selectFrames(samples({4}), 3, vision).kept, Kept{0});
-  EXPECT_TRUE(selectFrames(samples({4}), 0, vision).kept.empty());
-  EXPECT_TRUE(vision.calls.empty());
-}
-
-TEST(SelectFrames, SecondPickIsTheMostChangedFromTheSharpest) {
-  // One scene (all neighbour distances 0); the sharpest is position 2.
-  // Changes from 2: positions 0 and 4 tie at the largest, so 0 is taken.
-  FakeVision vision;
-  const double fromSharpest[] = {0.3, 0.1, 0, 0.2, 0.3};
-  vision.table = [&](int from, int to) { return from == 2 ? fromSharpest[to] : 0.0; };
-  EXPECT_EQ(selectFrames(samples({1, 1, 5, 1, 1}), 2, vision).kept, (Kept{0, 2}));
-  // A third pick compares with both kept frames and takes the smallest change.
-  vision.table = [&](int from, int to) {
-    if (from == 2) return fromSharpest[to];
-    if (from == 0) return to == 4 ? 0.05 : 0.25;
-    return 0.0;
-  };
-  EXPECT_EQ(selectFrames(samples({1, 1, 5, 1, 1}), 3, vision).kept, (Kept{0, 2, 3}));
 }
 
 TEST(SelectFrames, KeptFrameIsTheReceiverOfTheFillDistances) {
@@ -196,15 +179,6 @@ TEST(SelectFrames, FailedDistancesCountAsHalf) {
   // Changes [0, 0.5, 0]: threshold max(0.1667 + 1.4 x 0.2357, 0.12) = 0.497, so
   // the failure cuts the pool into two scenes.
   EXPECT_EQ(selectFrames(samples({1, 2, 3, 1}), 2, vision).kept, (Kept{1, 2}));
-}
-
-TEST(SelectFrames, KeptListEndsInTimeOrder) {
-  FakeVision vision;
-  // The scenes give positions 0 and 4, the fill then adds 1 after them; the
-  // result is in time order.
-  vision.table = [](int from, int to) { return from == 2 && to == 3 ? 2.0 : 0.0; };
-  const Selection selection = selectFrames(samples({1, 1, 1, 1, 7}), 3, vision);
-  EXPECT_EQ(selection.kept, (Kept{0, 1, 4}));
 }
 
 }  // namespace

@@ -2,130 +2,80 @@
 
 #include <gtest/gtest.h>
 
-#include <opencv2/imgproc.hpp>
+#include <tuple>
 
 namespace {
 
-cv::Mat emptyMap() { return cv::Mat::zeros(100, 200, CV_32F); }
-
-void paint(cv::Mat& map, cv::Rect area, float value) { map(area).setTo(value); }
-
-TEST(TextLines, OneConfidentRegionGrowsByTheUnclipDistance) {
-  cv::Mat map = emptyMap();
-  paint(map, {10, 20, 101, 11}, 0.9f);  // pixel centres 10..110 × 20..30
-  auto lines = textLines(map, 1, 1);
-  ASSERT_EQ(lines.size(), 1u);
-  cv::Rect2f bounds = lines[0].boundingRect2f();
-  // 100 × 10 between pixel centres, grown by 100·10·1.6 / (2·110) ≈ 7.27 per side.
-  EXPECT_NEAR(bounds.width, 114.5, 0.5);
-  EXPECT_NEAR(bounds.height, 24.5, 0.5);
-  EXPECT_NEAR(lines[0].center.x, 60, 0.5);
-  EXPECT_NEAR(lines[0].center.y, 25, 0.5);
+TEST(TextLines, ThresholdsUnclipAndScaling) {
+  struct Case {
+    const char* name;
+    std::vector<cv::Rect> areas;
+    float value, scaleX, scaleY;
+    size_t lines;
+    cv::Point2f centre = {};
+    cv::Size2f bounds = {};  // unchecked when empty
+  };
+  // Pixel centres 10..110 × 20..30: 100 × 10, grown by 100·10·1.6 / (2·110)
+  // ≈ 7.27 on each side.
+  const cv::Rect text{10, 20, 101, 11};
+  const Case cases[] = {
+      {"Confident", {text}, 0.9f, 1, 1, 1, {60, 25}, {114.5f, 24.5f}},
+      {"Scaled", {text}, 0.9f, 2, 0.5f, 1, {120, 12.5f}, {229, 12.25f}},
+      {"AboveBoxThreshold", {text}, 0.65f, 1, 1, 1},
+      {"BelowBoxThreshold", {text}, 0.55f, 1, 1, 0},
+      {"AtPixelThreshold", {text}, 0.3f, 1, 1, 0},
+      // A region 1 pixel across between centres, and a hairline 2 pixels thick.
+      {"Specks", {{10, 10, 2, 2}, {50, 50, 80, 3}}, 1.0f, 1, 1, 0},
+  };
+  for (const Case& c : cases) {
+    cv::Mat map = cv::Mat::zeros(100, 200, CV_32F);
+    for (const cv::Rect& area : c.areas) map(area).setTo(c.value);
+    auto lines = textLines(map, c.scaleX, c.scaleY);
+    ASSERT_EQ(lines.size(), c.lines) << c.name;
+    if (c.bounds.empty()) continue;
+    cv::Rect2f box = lines[0].boundingRect2f();
+    EXPECT_NEAR(lines[0].center.x, c.centre.x, 0.5 * c.scaleX) << c.name;
+    EXPECT_NEAR(lines[0].center.y, c.centre.y, 0.5) << c.name;
+    EXPECT_NEAR(box.width, c.bounds.width, 0.5 * c.scaleX) << c.name;
+    EXPECT_NEAR(box.height, c.bounds.height, 0.5) << c.name;
+  }
 }
 
-TEST(TextLines, ScalesIntoPictureCoordinates) {
-  cv::Mat map = emptyMap();
-  paint(map, {10, 20, 101, 11}, 0.9f);
-  auto lines = textLines(map, 2.0f, 0.5f);
-  ASSERT_EQ(lines.size(), 1u);
-  cv::Rect2f bounds = lines[0].boundingRect2f();
-  EXPECT_NEAR(lines[0].center.x, 120, 1);
-  EXPECT_NEAR(lines[0].center.y, 12.5, 0.5);
-  EXPECT_NEAR(bounds.width, 229, 1);
-  EXPECT_NEAR(bounds.height, 12.25, 0.5);
-}
-
-TEST(TextLines, WeakRegionBelowBoxThresholdIsDropped) {
-  cv::Mat map = emptyMap();
-  paint(map, {10, 20, 100, 10}, 0.55f);  // above the pixel threshold, below the box threshold
-  EXPECT_TRUE(textLines(map, 1, 1).empty());
-  paint(map, {10, 20, 100, 10}, 0.65f);
-  EXPECT_EQ(textLines(map, 1, 1).size(), 1u);
-}
-
-TEST(TextLines, ValuesAtPixelThresholdAreBackground) {
-  cv::Mat map = emptyMap();
-  paint(map, {10, 20, 100, 10}, 0.3f);
-  EXPECT_TRUE(textLines(map, 1, 1).empty());
-}
-
-TEST(TextLines, SpecksAreDropped) {
-  cv::Mat map = emptyMap();
-  paint(map, {10, 10, 2, 2}, 1.0f);   // 1 pixel between centres
-  paint(map, {50, 50, 80, 3}, 1.0f);  // a hairline 2 pixels thick
-  EXPECT_TRUE(textLines(map, 1, 1).empty());
-}
-
-TEST(TextLines, SlantedRegionKeepsItsAngle) {
-  cv::Mat map = emptyMap();
-  cv::RotatedRect slanted({100, 50}, {120, 12}, 20);
-  cv::Point2f corners[4];
-  slanted.points(corners);
-  std::vector<cv::Point> polygon(corners, corners + 4);
-  cv::fillConvexPoly(map, polygon, cv::Scalar(0.9));
-  auto lines = textLines(map, 1, 1);
-  ASSERT_EQ(lines.size(), 1u);
-  float longSide = std::max(lines[0].size.width, lines[0].size.height);
-  float angle = lines[0].size.width > lines[0].size.height ? lines[0].angle : lines[0].angle - 90;
-  EXPECT_NEAR(std::fmod(angle + 360, 180), 20, 2);
-  EXPECT_GT(longSide, 130);
-}
-
-cv::RotatedRect box(float x, float y, float w = 40, float h = 10) { return {{x, y}, {w, h}, 0}; }
-
-TEST(ReadingOrder, RowsTopToBottomAndLeftToRightWithinARow) {
-  // Row one: three words whose centres wobble by a few pixels; row two below.
-  auto ordered = inReadingOrder({box(150, 61), box(100, 30), box(20, 62), box(200, 28), box(10, 31)});
-  std::vector<cv::Point2f> centres;
-  for (const auto& line : ordered) centres.push_back(line.center);
-  EXPECT_EQ(centres, (std::vector<cv::Point2f>{{10, 31}, {100, 30}, {200, 28}, {20, 62}, {150, 61}}));
-}
-
-TEST(ReadingOrder, BoxesHalfAHeightApartAreSeparateRows) {
-  auto ordered = inReadingOrder({box(10, 35), box(100, 30)});
-  EXPECT_EQ(ordered[0].center, cv::Point2f(100, 30));
-  EXPECT_EQ(ordered[1].center, cv::Point2f(10, 35));
-}
-
-}  // namespace
-
-namespace {
-
-cv::RotatedRect word(float left, float right, float y, float h = 20) {
+// A level box from `left` to `right` centred on row `y`.
+cv::RotatedRect word(float left, float right, float y, float h = 10) {
   return {{(left + right) / 2, y}, {right - left, h}, 0};
 }
 
-struct JoinCase {
-  const char* name;
-  std::vector<cv::RotatedRect> boxes;
-  size_t expected;
-};
-
-class JoinedWords : public testing::TestWithParam<JoinCase> {};
-
-TEST_P(JoinedWords, JoinsOnlyPiecesOfOneLine) {
-  EXPECT_EQ(joinedWords(GetParam().boxes).size(), GetParam().expected);
+TEST(ReadingOrder, RowsTopToBottomThenLeftToRight) {
+  const std::tuple<const char*, std::vector<cv::RotatedRect>, std::vector<cv::Point2f>> cases[] = {
+      // Centres wobbling by a few pixels share a row.
+      {"TwoRows",
+       {word(130, 170, 61), word(80, 120, 30), word(0, 40, 62), word(180, 220, 28), word(-10, 30, 31)},
+       {{10, 31}, {100, 30}, {200, 28}, {20, 62}, {150, 61}}},
+      {"HalfAHeightApart", {word(-10, 30, 35), word(80, 120, 30)}, {{100, 30}, {10, 35}}},
+  };
+  for (const auto& [name, boxes, expected] : cases) {
+    std::vector<cv::Point2f> centres;
+    for (const auto& line : inReadingOrder(boxes)) centres.push_back(line.center);
+    EXPECT_EQ(centres, expected) << name;
+  }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Boxes, JoinedWords,
-    testing::Values(JoinCase{"SmallGap", {word(10, 100, 50), word(110, 200, 50)}, 1},
-                    JoinCase{"Overlapping", {word(10, 100, 50), word(90, 200, 50)}, 1},
-                    JoinCase{"ThreeInARow", {word(10, 100, 50), word(108, 150, 52), word(160, 300, 49)}, 1},
-                    JoinCase{"GapOfAHeight", {word(10, 100, 50), word(120, 200, 50)}, 2},
-                    JoinCase{"MuchTaller", {word(10, 100, 50), word(105, 200, 50, 30)}, 2},
-                    JoinCase{"NotLevel", {word(10, 100, 50), word(105, 200, 56)}, 2},
-                    JoinCase{"Slanted", {word(10, 100, 50), cv::RotatedRect({150, 50}, {90, 20}, 20)}, 2},
-                    JoinCase{"Single", {word(10, 100, 50)}, 1}),
-    [](const auto& info) { return info.param.name; });
-
-TEST(JoinedWordsBox, SpansBothPieces) {
-  auto lines = joinedWords({word(10, 100, 50), word(110, 200, 50)});
-  ASSERT_EQ(lines.size(), 1u);
-  cv::Rect2f bounds = lines[0].boundingRect2f();
-  EXPECT_NEAR(bounds.x, 10, 0.5);
-  EXPECT_NEAR(bounds.x + bounds.width, 200, 0.5);
-  EXPECT_NEAR(bounds.height, 20, 0.5);
+TEST(JoinedWords, JoinsOnlyPiecesOfOneLine) {
+  const std::tuple<const char*, std::vector<cv::RotatedRect>, size_t> cases[] = {
+      {"SmallGap", {word(10, 100, 50, 20), word(110, 200, 50, 20)}, 1},
+      {"Overlapping", {word(10, 100, 50, 20), word(90, 200, 50, 20)}, 1},
+      {"ThreeInARow", {word(10, 100, 50, 20), word(108, 150, 52, 20), word(160, 300, 49, 20)}, 1},
+      {"GapOfAHeight", {word(10, 100, 50, 20), word(120, 200, 50, 20)}, 2},
+      {"MuchTaller", {word(10, 100, 50, 20), word(105, 200, 50, 30)}, 2},
+      {"NotLevel", {word(10, 100, 50, 20), word(105, 200, 56, 20)}, 2},
+      {"Slanted", {word(10, 100, 50, 20), cv::RotatedRect({150, 50}, {90, 20}, 20)}, 2},
+  };
+  for (const auto& [name, boxes, lines] : cases) EXPECT_EQ(joinedWords(boxes).size(), lines) << name;
+  cv::Rect2f joined = joinedWords(std::get<1>(cases[0])).at(0).boundingRect2f();
+  EXPECT_NEAR(joined.x, 10, 0.5);
+  EXPECT_NEAR(joined.x + joined.width, 200, 0.5);
+  EXPECT_NEAR(joined.height, 20, 0.5);
 }
 
 }  // namespace

@@ -3,8 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
-#include <string>
-#include <vector>
+#include <map>
 
 #include "app/fail.h"
 
@@ -12,287 +11,180 @@ namespace {
 
 using nlohmann::json;
 
-std::string base64(const std::string& text) {
-  static const char* digits = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-  std::string out;
-  size_t i = 0;
-  for (; i + 2 < text.size(); i += 3) {
-    unsigned v = (uint8_t(text[i]) << 16) | (uint8_t(text[i + 1]) << 8) | uint8_t(text[i + 2]);
-    for (int k = 3; k >= 0; --k) out += digits[(v >> (6 * k)) & 63];
-  }
-  if (i + 1 == text.size()) {
-    unsigned v = uint8_t(text[i]) << 16;
-    out += std::string{digits[v >> 18], digits[(v >> 12) & 63]} + "==";
-  } else if (i + 2 == text.size()) {
-    unsigned v = (uint8_t(text[i]) << 16) | (uint8_t(text[i + 1]) << 8);
-    out += std::string{digits[v >> 18], digits[(v >> 12) & 63], digits[(v >> 6) & 63]} + "=";
-  }
-  return out;
-}
+// Attribute texts, base64-encoded as converters store them.
+const std::map<std::string, std::string> encoded = {
+    {"SAME", "U0FNRQ=="}, {"EXPLICIT", "RVhQTElDSVQ="}, {"NCHW", "TkNIVw=="}, {"BiasAdd", "Qmlhc0FkZA=="},
+    {"Relu", "UmVsdQ=="}, {"Relu6", "UmVsdTY="},         {"FusedBatchNorm", "RnVzZWRCYXRjaE5vcm0="}};
 
-json text(const std::string& s) { return {{"s", base64(s)}}; }
-json ints(std::vector<int> v) {
-  json list = json::array();
-  for (int i : v) list.push_back(std::to_string(i));
-  return {{"list", {{"i", list}}}};
-}
+std::span<const uint8_t> bytesOf(const std::string& s) { return {reinterpret_cast<const uint8_t*>(s.data()), s.size()}; }
 
-// A graph model written by hand: nodes, and constants stored as float32
-// unless told otherwise.
+// A graph model written by hand; its input node is "in".
 struct HandGraph {
-  json nodes = json::array();
-  json manifest = json::array();
+  json nodes = json::array(), manifest = json::array();
   std::vector<uint8_t> bytes;
-
   HandGraph() { node("in", "Placeholder", {}); }
-
-  void node(const std::string& name, const std::string& op, std::vector<std::string> inputs, json attr = json::object()) {
+  void node(const std::string& name, const std::string& op, std::vector<std::string> inputs,
+            json attr = json::object()) {
     nodes.push_back({{"name", name}, {"op", op}, {"input", inputs}, {"attr", attr}});
   }
-  void constant(const std::string& name, std::vector<int> shape, std::vector<float> values) {
-    node(name, "Const", {});
-    manifest.push_back({{"name", name}, {"shape", shape}, {"dtype", "float32"}});
-    for (float v : values) {
-      uint8_t b[4];
-      std::memcpy(b, &v, 4);
-      bytes.insert(bytes.end(), b, b + 4);
-    }
-  }
-  void rawConstant(const std::string& name, std::vector<int> shape, json entry, std::vector<uint8_t> raw) {
+  // A constant stored as the manifest `entry` says.
+  void raw(const std::string& name, std::vector<int> shape, json entry, std::vector<uint8_t> data) {
     node(name, "Const", {});
     entry["name"] = name;
     entry["shape"] = shape;
     manifest.push_back(entry);
-    bytes.insert(bytes.end(), raw.begin(), raw.end());
+    bytes.insert(bytes.end(), data.begin(), data.end());
+  }
+  void constant(const std::string& name, std::vector<int> shape, std::vector<float> values) {
+    std::vector<uint8_t> data(values.size() * 4);
+    std::memcpy(data.data(), values.data(), data.size());
+    raw(name, shape, {{"dtype", "float32"}}, data);
   }
   std::string model() const {
-    json m = {{"format", "graph-model"},
-              {"modelTopology", {{"node", nodes}}},
-              {"weightsManifest", json::array({{{"paths", {"w.bin"}}, {"weights", manifest}}})}};
-    return m.dump();
+    json groups = json::array({{{"paths", {"w.bin"}}, {"weights", manifest}}});
+    return json{{"format", "graph-model"}, {"modelTopology", {{"node", nodes}}}, {"weightsManifest", groups}}.dump();
   }
-  TfjsGraph read() const {
-    std::string m = model();
-    return readTfjsGraph({reinterpret_cast<const uint8_t*>(m.data()), m.size()}, bytes);
-  }
+  TfjsGraph read() const { return readTfjsGraph(bytesOf(model()), bytes); }
 };
 
-// Runs `output` of the graph on an NHWC input and returns the result in NHWC
-// order.
-std::vector<float> run(const HandGraph& g, const std::string& output, int h, int w, int c, const std::vector<float>& nhwc,
-                       std::vector<int>* shape = nullptr) {
-  ImportedNet net = buildNet(g.read(), {output});
-  int sizes[] = {1, c, h, w};
-  cv::Mat blob(4, sizes, CV_32F);
-  for (int y = 0; y < h; ++y)
-    for (int x = 0; x < w; ++x)
-      for (int k = 0; k < c; ++k) blob.ptr<float>()[(k * h + y) * w + x] = nhwc[(y * w + x) * c + k];
-  net.net.setInput(blob);
-  cv::Mat out = net.net.forward(net.outputLayers[0]);
-  int oc = out.size[1], oh = out.size[2], ow = out.size[3];
-  if (shape) *shape = {oh, ow, oc};
-  std::vector<float> result(size_t(oc) * oh * ow);
-  for (int y = 0; y < oh; ++y)
-    for (int x = 0; x < ow; ++x)
-      for (int k = 0; k < oc; ++k) result[(y * ow + x) * oc + k] = out.ptr<float>()[(k * oh + y) * ow + x];
-  return result;
-}
-
-json convAttr(int stride, const std::string& padding, std::vector<std::string> fused = {}) {
-  json attr = {{"strides", ints({1, stride, stride, 1})}, {"padding", text(padding)}, {"data_format", text("NHWC")}};
-  if (!fused.empty()) {
-    json list = json::array();
-    for (auto& f : fused) list.push_back(base64(f));
-    attr["fused_ops"] = {{"list", {{"s", list}}}};
-    attr["num_args"] = {{"i", "1"}};
-  }
+// Attributes of a convolution: its stride, padding and fused operations.
+json conv(int stride, const std::string& padding, std::vector<std::string> fused = {}) {
+  std::string step = std::to_string(stride);
+  json attr = {{"strides", {{"list", {{"i", {"1", step, step, "1"}}}}}}, {"padding", {{"s", encoded.at(padding)}}}};
+  for (auto& f : fused) attr["fused_ops"]["list"]["s"].push_back(encoded.at(f));
   return attr;
 }
 
-std::vector<float> ramp(int n) {
-  std::vector<float> v(static_cast<size_t>(n));
-  for (int i = 0; i < n; ++i) v[size_t(i)] = float(i);
-  return v;
+// Runs `output` on an h × w × c input; returns the result and its
+// {height, width, channels}, both in NHWC order.
+std::pair<std::vector<float>, std::vector<int>> run(const HandGraph& g, const std::string& output, int h, int w, int c,
+                                                    std::vector<float> nhwc) {
+  ImportedNet net = buildNet(g.read(), {output});
+  int sizes[] = {1, c, h, w};
+  net.net.setInput(cv::Mat(cv::Mat(h * w, c, CV_32F, nhwc.data()).t()).reshape(1, 4, sizes));
+  cv::Mat out = net.net.forward(net.outputLayers[0]);
+  int oc = out.size[1], oh = out.size[2], ow = out.size[3];
+  cv::Mat flat = cv::Mat(cv::Mat(oc, oh * ow, CV_32F, out.ptr<float>()).t()).reshape(1, 1);
+  return {std::vector<float>(flat.begin<float>(), flat.end<float>()), {oh, ow, oc}};
 }
 
-TEST(TfjsGraph, DecodesFloat16AndQuantisedWeights) {
+TEST(TfjsGraph, DecodesStoredWeightsAndRejectsMalformedInput) {
   HandGraph g;
   // 1.5, -2 and the half nearest to 0.1, little-endian.
-  g.rawConstant("half", {3}, {{"dtype", "float32"}, {"quantization", {{"dtype", "float16"}, {"original_dtype", "float32"}}}},
-                {0x00, 0x3e, 0x00, 0xc0, 0x66, 0x2e});
-  g.rawConstant("bytes", {3}, {{"dtype", "float32"}, {"quantization", {{"dtype", "uint8"}, {"scale", 0.5}, {"min", -1.0}}}},
-                {0, 4, 255});
-  g.rawConstant("index", {}, {{"dtype", "int32"}}, {0xfe, 0xff, 0xff, 0xff});
+  g.raw("half", {3}, {{"dtype", "float32"}, {"quantization", {{"dtype", "float16"}}}},
+        {0x00, 0x3e, 0x00, 0xc0, 0x66, 0x2e});
+  g.raw("bytes", {3}, {{"dtype", "float32"}, {"quantization", {{"dtype", "uint8"}, {"scale", 0.5}, {"min", -1.0}}}},
+        {0, 4, 255});
+  g.raw("index", {}, {{"dtype", "int32"}}, {0xfe, 0xff, 0xff, 0xff});
   TfjsGraph graph = g.read();
   EXPECT_EQ(graph.constants["half"].values, (std::vector<float>{1.5f, -2.0f, 0.0999755859375f}));
   EXPECT_EQ(graph.constants["bytes"].values, (std::vector<float>{-1.0f, 1.0f, 126.5f}));
   EXPECT_EQ(graph.constants["index"].values, (std::vector<float>{-2.0f}));
   EXPECT_TRUE(graph.constants["index"].shape.empty());
   EXPECT_EQ(graph.nodes.at("in").op, "Placeholder");
+
+  EXPECT_THROW(readTfjsGraph(bytesOf(g.model()), std::span(g.bytes).first(12)), Fail);  // one byte short
+  EXPECT_THROW(readTfjsGraph(bytesOf("{\"modelTopology\": "), g.bytes), Fail);
+  EXPECT_THROW(readTfjsGraph(bytesOf("{\"weightsManifest\": []}"), g.bytes), Fail);
+  g.raw("s", {1}, {{"dtype", "string"}}, {});
+  EXPECT_THROW(g.read(), Fail);
 }
 
-TEST(TfjsGraph, RejectsMalformedInput) {
-  HandGraph g;
-  g.constant("k", {2}, {1, 2});
-  std::string m = g.model();
-  std::span<const uint8_t> model{reinterpret_cast<const uint8_t*>(m.data()), m.size()};
-  EXPECT_THROW(readTfjsGraph(model, std::span(g.bytes).first(7)), Fail);  // one byte short
-  std::string broken = "{\"modelTopology\": ";
-  EXPECT_THROW(readTfjsGraph({reinterpret_cast<const uint8_t*>(broken.data()), broken.size()}, g.bytes), Fail);
-  std::string noNodes = "{\"weightsManifest\": []}";
-  EXPECT_THROW(readTfjsGraph({reinterpret_cast<const uint8_t*>(noNodes.data()), noNodes.size()}, g.bytes), Fail);
-
-  HandGraph strings;
-  strings.rawConstant("s", {1}, {{"dtype", "string"}}, {});
-  EXPECT_THROW(strings.read(), Fail);
-}
-
-TEST(TfjsGraph, StridedSamePaddingPadsOnlyBottomAndRight) {
-  // 4 × 4 ramp, 3 × 3 filter of ones, stride 2: TensorFlow pads one row and
-  // one column after the picture, none before.
-  HandGraph g;
-  g.constant("w", {3, 3, 1, 1}, std::vector<float>(9, 1.0f));
-  g.constant("b", {1}, {-40});
-  g.node("conv", "_FusedConv2D", {"in", "w", "b"}, convAttr(2, "SAME", {"BiasAdd", "Relu"}));
-  std::vector<int> shape;
-  EXPECT_EQ(run(g, "conv", 4, 4, 1, ramp(16), &shape), (std::vector<float>{5, 0, 26, 10}));
-  EXPECT_EQ(shape, (std::vector<int>{2, 2, 1}));
-}
-
-TEST(TfjsGraph, ConvolutionFiltersAreTransposedFromHwio) {
-  // 1 × 1 filter, in 2 channels, out 3: out[o] = w[0][o]·a + w[1][o]·b.
-  HandGraph g;
-  g.constant("w", {1, 1, 2, 3}, {1, 2, 3, 4, 5, 6});
-  g.node("conv", "Conv2D", {"in", "w"}, convAttr(1, "VALID"));
-  EXPECT_EQ(run(g, "conv", 1, 1, 2, {1, 10}), (std::vector<float>{41, 52, 63}));
-}
-
-TEST(TfjsGraph, DepthwiseMultiplierOrdersOutputsByChannelThenMultiplier) {
-  HandGraph g;
-  g.constant("w", {1, 1, 2, 2}, {2, 3, 5, 7});  // channel 0 × {2, 3}, channel 1 × {5, 7}
-  g.constant("b", {4}, {0, 0, 0, 100});
-  g.node("dw", "FusedDepthwiseConv2dNative", {"in", "w", "b"}, convAttr(1, "SAME", {"BiasAdd", "Relu6"}));
-  g.node("plain", "DepthwiseConv2dNative", {"in", "w"}, convAttr(1, "SAME"));
-  EXPECT_EQ(run(g, "dw", 1, 1, 2, {1, -1}), (std::vector<float>{2, 3, 0, 6}));
-  EXPECT_EQ(run(g, "plain", 1, 1, 2, {1, -1}), (std::vector<float>{2, 3, -5, -7}));
-}
-
-TEST(TfjsGraph, HardSwishPatternBecomesOneLayer) {
-  HandGraph g;
-  g.rawConstant("sixth", {}, {{"dtype", "float32"}, {"quantization", {{"dtype", "float16"}}}}, {0x55, 0x31});  // ≈ 1/6
-  g.constant("three", {}, {3});
-  g.node("scaled", "Mul", {"sixth", "in"});
-  g.node("shifted", "Add", {"in", "three"});
-  g.node("clipped", "Relu6", {"shifted"});
-  g.node("swish", "Mul", {"scaled", "clipped"});
-  std::vector<float> out = run(g, "swish", 1, 5, 1, {-4, -1, 0, 2, 5});
-  std::vector<float> expected = {0, -1.0f / 3, 0, 5.0f / 3, 5};
-  for (size_t i = 0; i < expected.size(); ++i) EXPECT_NEAR(out[i], expected[i], 1e-5) << i;
-  ImportedNet net = buildNet(g.read(), {"swish"});
-  EXPECT_EQ(net.net.getLayer(net.outputLayers[0])->type, "HardSwish");
-}
-
-TEST(TfjsGraph, ScalarArithmeticAndActivationsWithoutThePattern) {
-  // Like hard swish but scaled by 0.2: computed step by step.
-  HandGraph g;
-  g.constant("fifth", {}, {0.2f});
-  g.constant("three", {}, {3});
-  g.node("scaled", "Mul", {"fifth", "in"});
-  g.node("shifted", "AddV2", {"in", "three"});
-  g.node("clipped", "Relu6", {"shifted"});
-  g.node("product", "Mul", {"scaled", "clipped"});
-  g.node("squashed", "Sigmoid", {"in"});
-  g.node("rectified", "Relu", {"in"});
-  std::vector<float> x = {-4, -1, 0, 2, 5};
-  std::vector<float> out = run(g, "product", 1, 5, 1, x);
-  std::vector<float> squashed = run(g, "squashed", 1, 5, 1, x);
-  std::vector<float> rectified = run(g, "rectified", 1, 5, 1, x);
-  for (size_t i = 0; i < x.size(); ++i) {
-    EXPECT_NEAR(out[i], x[i] * 0.2f * std::min(6.0f, std::max(0.0f, x[i] + 3)), 1e-5) << i;
-    EXPECT_NEAR(squashed[i], 1 / (1 + std::exp(-x[i])), 1e-6) << i;
-    EXPECT_EQ(rectified[i], std::max(0.0f, x[i])) << i;
-  }
-  ImportedNet net = buildNet(g.read(), {"product"});
-  EXPECT_EQ(net.net.getLayer(net.outputLayers[0])->type, "Eltwise");
-}
-
-TEST(TfjsGraph, SqueezeExciteGateScalesEachChannelByItsMean) {
-  // 2 × 2 × 2 input; channel means 1.5 and 10; gate = mean, broadcast back.
-  HandGraph g;
-  g.constant("axes", {2}, {1, 2});
-  g.node("mean", "Mean", {"in", "axes"}, {{"keep_dims", {{"b", true}}}});
-  g.node("gate", "Mul", {"mean", "in"});
-  g.node("offset", "Add", {"in", "mean"});
-  std::vector<float> x = {0, 10, 1, 10, 2, 10, 3, 10};
-  std::vector<int> shape;
-  EXPECT_EQ(run(g, "mean", 2, 2, 2, x, &shape), (std::vector<float>{1.5f, 10}));
-  EXPECT_EQ(shape, (std::vector<int>{1, 1, 2}));
-  EXPECT_EQ(run(g, "gate", 2, 2, 2, x), (std::vector<float>{0, 100, 1.5f, 100, 3, 100, 4.5f, 100}));
-  EXPECT_EQ(run(g, "offset", 2, 2, 2, x), (std::vector<float>{1.5f, 20, 2.5f, 20, 3.5f, 20, 4.5f, 20}));
-}
-
-TEST(TfjsGraph, ConcatAlongChannelsAndElementwiseSum) {
-  HandGraph g;
-  g.constant("axis", {}, {3});
-  g.constant("two", {}, {2});
-  g.node("doubled", "Mul", {"in", "two"});
-  g.node("joined", "ConcatV2", {"in", "doubled", "axis"});
-  g.node("sum", "Add", {"in", "doubled"});
-  EXPECT_EQ(run(g, "joined", 1, 2, 1, {1, 2}), (std::vector<float>{1, 2, 2, 4}));
-  EXPECT_EQ(run(g, "sum", 1, 2, 1, {1, 2}), (std::vector<float>{3, 6}));
-}
-
-TEST(TfjsGraph, LegacyBilinearResizeSamplesFromTheTopLeftCorner) {
-  HandGraph g;
-  g.constant("size", {2}, {4, 4});
-  g.node("up", "ResizeBilinear", {"in", "size"}, {{"align_corners", {{"b", false}}}, {"half_pixel_centers", {{"b", false}}}});
-  std::vector<float> expected = {0, 0.5f, 1, 1, 1, 1.5f, 2, 2, 2, 2.5f, 3, 3, 2, 2.5f, 3, 3};
-  EXPECT_EQ(run(g, "up", 2, 2, 1, {0, 1, 2, 3}), expected);
-}
-
-TEST(TfjsGraph, ResizeToAMultipleOfTheDeclaredSizeFollowsOtherInputSizes) {
-  // Declared 2 × 2, resized to 4 × 4: a zoom by 2, so a 3 × 1 input gives 6 × 2.
+// One graph with a node of every supported kind; the input is declared 2 × 2.
+HandGraph everyOp() {
   HandGraph g;
   json dims = json::array({{{"size", "1"}}, {{"size", "2"}}, {{"size", "2"}}, {{"size", "1"}}});
   g.nodes[0]["attr"]["shape"] = {{"shape", {{"dim", dims}}}};
-  g.constant("size", {2}, {4, 4});
-  g.constant("odd", {2}, {3, 3});
-  g.node("up", "ResizeBilinear", {"in", "size"});
-  g.node("fixed", "ResizeBilinear", {"in", "odd"});
-  std::vector<int> shape;
-  EXPECT_EQ(run(g, "up", 3, 1, 1, {0, 1, 2}, &shape), (std::vector<float>{0, 0, 0.5f, 0.5f, 1, 1, 1.5f, 1.5f, 2, 2, 2, 2}));
-  EXPECT_EQ(shape, (std::vector<int>{6, 2, 1}));
-  run(g, "fixed", 3, 1, 1, {0, 1, 2}, &shape);
-  EXPECT_EQ(shape, (std::vector<int>{3, 3, 1}));
+  g.constant("ones3x3", {3, 3, 1, 1}, std::vector<float>(9, 1.0f));
+  g.constant("minus40", {1}, {-40});
+  g.node("strided", "_FusedConv2D", {"in", "ones3x3", "minus40"}, conv(2, "SAME", {"BiasAdd", "Relu"}));
+  g.constant("hwio", {1, 1, 2, 3}, {1, 2, 3, 4, 5, 6});  // out[o] = w[0][o]·a + w[1][o]·b
+  g.node("conv", "Conv2D", {"in", "hwio"});              // by default VALID, stride 1, NHWC
+  g.constant("dwFilter", {1, 1, 2, 2}, {2, 3, 5, 7});    // channel 0 × {2, 3}, channel 1 × {5, 7}
+  g.constant("dwBias", {4}, {0, 0, 0, 100});
+  g.node("dwFused", "FusedDepthwiseConv2dNative", {"in", "dwFilter", "dwBias"}, conv(1, "SAME", {"BiasAdd", "Relu6"}));
+  g.node("dw", "DepthwiseConv2dNative", {"in", "dwFilter"}, conv(1, "SAME"));
+  g.raw("sixth", {}, {{"dtype", "float32"}, {"quantization", {{"dtype", "float16"}}}}, {0x55, 0x31});  // ≈ 1/6
+  g.constant("fifth", {}, {0.2f});
+  g.constant("three", {}, {3});
+  g.constant("two", {}, {2});
+  g.node("shifted", "AddV2", {"in", "three"});
+  g.node("clipped", "Relu6", {"shifted"});
+  g.node("bySixth", "Mul", {"sixth", "in"});
+  g.node("swish", "Mul", {"bySixth", "clipped"});  // the hard swish pattern
+  g.node("byFifth", "Mul", {"fifth", "in"});
+  g.node("product", "Mul", {"byFifth", "clipped"});  // not the pattern: computed step by step
+  g.node("squashed", "Sigmoid", {"in"});
+  g.node("rectified", "Relu", {"in"});
+  g.constant("hw", {2}, {1, 2});
+  g.node("mean", "Mean", {"in", "hw"}, {{"keep_dims", {{"b", true}}}});
+  g.node("gate", "Mul", {"mean", "in"});
+  g.node("offset", "Add", {"in", "mean"});
+  g.constant("channels", {}, {3});
+  g.node("doubled", "Mul", {"in", "two"});
+  g.node("joined", "ConcatV2", {"in", "doubled", "channels"});
+  g.node("named", "Identity", {"doubled"});
+  g.constant("four", {2}, {4, 4});
+  g.constant("three3", {2}, {3, 3});
+  g.node("zoomed", "ResizeBilinear", {"in", "four"}, {{"align_corners", {{"b", false}}}});
+  g.node("fixed", "ResizeBilinear", {"in", "three3"});
+  return g;
 }
 
-TEST(TfjsGraph, BuildsOnlyWhatTheOutputsNeedAndFollowsIdentities) {
-  HandGraph g;
-  g.constant("two", {}, {2});
-  g.node("doubled", "Mul", {"in", "two"});
-  g.node("named", "Identity", {"doubled"});
-  g.node("odd", "TopKV2", {"doubled", "two"});  // not needed for "named"
-  ImportedNet net = buildNet(g.read(), {"named"});
-  EXPECT_EQ(net.outputLayers, (std::vector<std::string>{"doubled"}));
-  EXPECT_EQ(run(g, "named", 1, 1, 1, {4}), (std::vector<float>{8}));
-  EXPECT_THROW(buildNet(g.read(), {"odd"}), Fail);
-  EXPECT_THROW(buildNet(g.read(), {"missing"}), Fail);
-  EXPECT_THROW(buildNet(g.read(), {"in"}), Fail);
+TEST(TfjsGraph, EachOperationGivesHandComputedValues) {
+  struct Case {
+    std::string output;
+    int h, w, c;
+    std::vector<float> input, expected;
+    std::vector<int> shape;
+    double tolerance = 0;
+  };
+  const std::vector<float> x = {-4, -1, 0, 2, 5}, channels = {0, 10, 1, 10, 2, 10, 3, 10};  // means 1.5 and 10
+  const Case cases[] = {
+      // SAME with stride 2 pads one row and column after the picture, none before.
+      {"strided", 4, 4, 1, {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15}, {5, 0, 26, 10}, {2, 2, 1}},
+      {"conv", 1, 1, 2, {1, 10}, {41, 52, 63}, {1, 1, 3}},
+      {"dwFused", 1, 1, 2, {1, -1}, {2, 3, 0, 6}, {1, 1, 4}},  // by channel, then multiplier
+      {"dw", 1, 1, 2, {1, -1}, {2, 3, -5, -7}, {1, 1, 4}},
+      // The half-precision 1/6 would be off by 1e-3 at 5 if the pattern were
+      // computed step by step rather than as one hard swish.
+      {"swish", 1, 5, 1, x, {0, -1.0f / 3, 0, 5.0f / 3, 5}, {1, 5, 1}, 1e-5},
+      {"product", 1, 5, 1, x, {0, -0.4f, 0, 2, 6}, {1, 5, 1}, 1e-5},
+      {"squashed", 1, 5, 1, x, {0.01798621f, 0.26894142f, 0.5f, 0.88079708f, 0.99330715f}, {1, 5, 1}, 1e-6},
+      {"rectified", 1, 5, 1, x, {0, 0, 0, 2, 5}, {1, 5, 1}},
+      {"mean", 2, 2, 2, channels, {1.5f, 10}, {1, 1, 2}},
+      {"gate", 2, 2, 2, channels, {0, 100, 1.5f, 100, 3, 100, 4.5f, 100}, {2, 2, 2}},
+      {"offset", 2, 2, 2, channels, {1.5f, 20, 2.5f, 20, 3.5f, 20, 4.5f, 20}, {2, 2, 2}},
+      {"joined", 1, 2, 1, {1, 2}, {1, 2, 2, 4}, {1, 2, 2}},
+      {"named", 1, 1, 1, {4}, {8}, {1, 1, 1}},
+      // Twice the declared size: a zoom by 2 for any input, sampled from the
+      // top-left corner of each pixel. Other sizes stay fixed.
+      {"zoomed", 3, 1, 1, {0, 1, 2}, {0, 0, 0.5f, 0.5f, 1, 1, 1.5f, 1.5f, 2, 2, 2, 2}, {6, 2, 1}},
+      {"fixed", 3, 1, 1, {0, 1, 2}, {0, 0, 0, 1, 1, 1, 2, 2, 2}, {3, 3, 1}},
+  };
+  const HandGraph g = everyOp();
+  for (const Case& c : cases) {
+    auto [out, shape] = run(g, c.output, c.h, c.w, c.c, c.input);
+    EXPECT_EQ(shape, c.shape) << c.output;
+    ASSERT_EQ(out.size(), c.expected.size()) << c.output;
+    for (size_t i = 0; i < out.size(); ++i) EXPECT_NEAR(out[i], c.expected[i], c.tolerance) << c.output << " " << i;
+  }
+  EXPECT_EQ(buildNet(g.read(), {"named"}).outputLayers, std::vector<std::string>{"doubled"});  // only what is needed
 }
 
 TEST(TfjsGraph, RejectsWhatItCannotExpress) {
-  HandGraph g;
-  g.constant("w", {1, 1, 1, 1}, {1});
-  g.constant("b", {1}, {0});
-  g.constant("axes", {1}, {3});
+  HandGraph g = everyOp();
+  g.constant("axis3", {1}, {3});
   g.constant("vector", {2}, {1, 2});
-  g.node("explicit", "Conv2D", {"in", "w"}, convAttr(1, "EXPLICIT"));
-  g.node("nchw", "Conv2D", {"in", "w"}, {{"data_format", text("NCHW")}});
-  g.node("batchnorm", "_FusedConv2D", {"in", "w", "b"}, convAttr(1, "SAME", {"FusedBatchNorm"}));
-  g.node("channelMean", "Mean", {"in", "axes"}, {{"keep_dims", {{"b", true}}}});
+  g.node("explicit", "Conv2D", {"in", "ones3x3"}, conv(1, "EXPLICIT"));
+  g.node("nchw", "Conv2D", {"in", "ones3x3"}, {{"data_format", {{"s", encoded.at("NCHW")}}}});
+  g.node("batchnorm", "_FusedConv2D", {"in", "ones3x3", "minus40"}, conv(1, "SAME", {"FusedBatchNorm"}));
+  g.node("channelMean", "Mean", {"in", "axis3"}, {{"keep_dims", {{"b", true}}}});
   g.node("vectorMul", "Mul", {"in", "vector"});
-  g.node("computedFilter", "Conv2D", {"in", "in"}, convAttr(1, "SAME"));
-  for (const char* name : {"explicit", "nchw", "batchnorm", "channelMean", "vectorMul", "computedFilter"})
+  g.node("computedFilter", "Conv2D", {"in", "in"}, conv(1, "SAME"));
+  g.node("topK", "TopKV2", {"doubled", "two"});
+  for (const char* name :
+       {"explicit", "nchw", "batchnorm", "channelMean", "vectorMul", "computedFilter", "topK", "missing", "in"})
     EXPECT_THROW(buildNet(g.read(), {name}), Fail) << name;
 }
 

@@ -1,9 +1,10 @@
 #include "support/photos.h"
 
 #include <filesystem>
-#include <fstream>
 #include <stdexcept>
 
+#include "platform/frame_source.h"
+#include "platform/media_input.h"
 #include "support/clips.h"
 
 std::string samplePhoto(const std::string& file) {
@@ -13,20 +14,8 @@ std::string samplePhoto(const std::string& file) {
   return path;
 }
 
-Image loadPhoto(const std::string& name, const std::string& source, const std::string& filter) {
-  std::string args = "-i '" + source + "' ";
-  if (!filter.empty()) args += "-filter_complex '" + filter + "' ";
-  std::string path = makeClip(name + ".ppm", args + "-frames:v 1 -pix_fmt rgb24 -c:v ppm");
-  std::ifstream in(path, std::ios::binary);
-  std::string magic;
-  int maximum = 0;
-  Image image;
-  in >> magic >> image.width >> image.height >> maximum;
-  in.get();
-  if (magic != "P6" || maximum != 255 || image.width <= 0 || image.height <= 0)
-    throw std::runtime_error(path + " is not an 8-bit PPM picture");
-  image.rgb.resize(size_t(image.width) * size_t(image.height) * 3);
-  in.read(reinterpret_cast<char*>(image.rgb.data()), std::streamsize(image.rgb.size()));
-  if (!in) throw std::runtime_error(path + " is truncated");
-  return image;
+Image loadPhoto(const std::string& name, const std::string& inputArgs) {
+  // Kept losslessly as one RGB frame and decoded as any clip would be.
+  std::string path = makeClip(name + ".mkv", inputArgs + " -frames:v 1 -c:v ffv1 -pix_fmt bgr0");
+  return *openFrameSource(MediaInput::open(path))->frameAt(0);
 }
