@@ -54,24 +54,40 @@ cv::Mat scaled(const cv::Mat& pixels, double factor) {
   return out;
 }
 
+// Scales the vector to unit length (a zero vector stays as it is).
+void normalise(std::vector<float>& values) {
+  double norm = 0;
+  for (float v : values) norm += double(v) * v;
+  norm = std::sqrt(norm);
+  if (norm > 0)
+    for (float& v : values) v = float(v / norm);
+}
+
+// One forward pass of the net on the picture; OpenCV's errors become Fail.
+std::vector<cv::Mat> forward(cv::dnn::Net& net, const cv::Mat& input, const std::vector<std::string>& outputs,
+                             const char* what) {
+  std::vector<cv::Mat> results;
+  try {
+    net.setInput(cv::dnn::blobFromImage(input, 1.0, cv::Size(), cv::Scalar(), false, false, CV_32F));
+    net.forward(results, std::vector<cv::String>(outputs.begin(), outputs.end()));
+  } catch (const cv::Exception& e) {
+    throw Fail(std::string(what) + " failed: " + e.what());
+  }
+  return results;
+}
+
 std::vector<float> pooled(const cv::Mat& blob) {
   const int channels = blob.size[1], cells = blob.size[2] * blob.size[3];
   std::vector<float> means(size_t(channels), 0.0f);
   const float* data = blob.ptr<float>();
-  double norm = 0;
   for (int c = 0; c < channels; ++c) {
     double sum = 0;
     for (int i = 0; i < cells; ++i) sum += data[size_t(c) * cells + i];
     means[size_t(c)] = float(sum / cells);
-    norm += double(means[size_t(c)]) * means[size_t(c)];
   }
-  norm = std::sqrt(norm);
-  if (norm > 0)
-    for (float& m : means) m = float(m / norm);
+  normalise(means);
   return means;
 }
-
-std::vector<cv::String> names(const std::vector<std::string>& layers) { return {layers.begin(), layers.end()}; }
 
 }  // namespace
 
@@ -96,13 +112,7 @@ const std::vector<Detection>& ObjectModel::detections(const Image& picture) {
   auto aligned = [](int side) { return (side + detectorAlign - 1) / detectorAlign * detectorAlign; };
   cv::Mat canvas(aligned(fitted.rows), aligned(fitted.cols), CV_8UC3, cv::Scalar(0, 0, 0));
   fitted.copyTo(canvas(cv::Rect(0, 0, fitted.cols, fitted.rows)));
-  std::vector<cv::Mat> outputs;
-  try {
-    detector_.setInput(cv::dnn::blobFromImage(canvas, 1.0, cv::Size(), cv::Scalar(), false, false, CV_32F));
-    detector_.forward(outputs, names(detectorOutputs_));
-  } catch (const cv::Exception& e) {
-    throw Fail(std::string("object detection failed: ") + e.what());
-  }
+  std::vector<cv::Mat> outputs = forward(detector_, canvas, detectorOutputs_, "object detection");
   const cv::Mat& heatmap = outputs[0];
   const cv::Mat& extents = outputs[1];
   std::vector<Detection> found =
@@ -137,23 +147,13 @@ std::vector<HumanObservation> ObjectModel::humans(const Image& picture) {
 FeaturePrint ObjectModel::featurePrint(const Image& picture) {
   cv::Mat pixels = view(picture);
   cv::Mat fitted = scaled(pixels, double(printSide) / std::max(pixels.cols, pixels.rows));
-  std::vector<cv::Mat> levels;
-  try {
-    printer_.setInput(cv::dnn::blobFromImage(fitted, 1.0, cv::Size(), cv::Scalar(), false, false, CV_32F));
-    printer_.forward(levels, names(printerOutputs_));
-  } catch (const cv::Exception& e) {
-    throw Fail(std::string("feature print failed: ") + e.what());
-  }
+  std::vector<cv::Mat> levels = forward(printer_, fitted, printerOutputs_, "feature print");
   FeaturePrint print;
   for (const cv::Mat& level : levels) {
     std::vector<float> part = pooled(level);
     print.values.insert(print.values.end(), part.begin(), part.end());
   }
-  double norm = 0;
-  for (float v : print.values) norm += double(v) * v;
-  norm = std::sqrt(norm);
-  if (norm > 0)
-    for (float& v : print.values) v = float(v / norm);
+  normalise(print.values);
   return print;
 }
 
