@@ -32,7 +32,7 @@ Document analyseClip(const StreamFacts& facts, FrameSource& clipFrames, Vision& 
   } catch (const Fail&) {
     // A clip that used up its reading time says so rather than claiming that
     // none of its frames decodes.
-    if (source.outOfTime()) throw Fail("the video could not be decoded in time");
+    if (source.outOfTime()) throw Fail(kOutOfTimeMessage);
     throw;
   }
   source.stopReadingAhead();

@@ -176,12 +176,11 @@ int64_t DecodedFrameSource::targetFor(double seconds) const {
 }
 
 Picture DecodedFrameSource::frameAt(double seconds) {
-  constexpr const char* kOutOfTime = "the video could not be decoded in time";
-  if (outOfTime()) throw Fail(kOutOfTime);
+  if (outOfTime()) throw Fail(kOutOfTimeMessage);
   try {
     return pictureAt(seconds);
   } catch (const Fail&) {
-    if (outOfTime()) throw Fail(kOutOfTime);
+    if (outOfTime()) throw Fail(kOutOfTimeMessage);
     throw;
   }
 }

@@ -7,6 +7,9 @@
 // Exact-time frames of one clip's first video track: the picture on screen
 // at the requested time, turned to display orientation and scaled down
 // (aspect kept, never enlarged) to fit within 720 x 720.
+// The failure of a clip whose reading time is used up.
+inline constexpr const char* kOutOfTimeMessage = "the video could not be decoded in time";
+
 class FrameSource {
  public:
   virtual ~FrameSource() = default;

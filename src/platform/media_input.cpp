@@ -13,6 +13,7 @@ extern "C" {
 }
 
 #include "app/fail.h"
+#include "platform/frame_source.h"
 
 namespace {
 
@@ -25,7 +26,6 @@ constexpr const char* kFormatWhitelist =
 
 constexpr int kIoBufferSize = 1 << 16;
 
-constexpr const char* kOutOfTime = "the video could not be decoded in time";
 
 // True (for good) once the reader's time is used up.
 template <typename Reader>
@@ -125,11 +125,11 @@ std::unique_ptr<MediaInput> MediaInput::open(const std::string& path, std::chron
   av_dict_free(&options);
   if (status < 0) {
     input->format_ = nullptr;  // freed by avformat_open_input on failure
-    if (input->outOfTime()) throw Fail(kOutOfTime);
+    if (input->outOfTime()) throw Fail(kOutOfTimeMessage);
     throw Fail("cannot read " + path + ": " + avErrorText(status));
   }
   status = avformat_find_stream_info(input->format_, nullptr);
-  if (input->outOfTime()) throw Fail(kOutOfTime);
+  if (input->outOfTime()) throw Fail(kOutOfTimeMessage);
   if (status < 0) throw Fail("cannot read " + path + ": " + avErrorText(status));
 
   for (unsigned i = 0; i < input->format_->nb_streams; ++i) {
