@@ -10,10 +10,9 @@
 #include <string>
 #include <vector>
 
-#include "app/fail.h"
-#include "platform/clip_info.h"
-#include "platform/frame_source.h"
-#include "platform/media_input.h"
+#include "base/fail.h"
+#include "video/clip.h"
+#include "base/frame_source.h"
 
 namespace {
 
@@ -41,8 +40,8 @@ int main(int argc, char** argv) {
   const std::string path = argv[argc - 1];
   try {
     auto start = std::chrono::steady_clock::now();
-    auto input = MediaInput::open(path);
-    const std::vector<double> times = sampleTimes(readClipInfo(*input).duration);
+    auto input = openClip(path);
+    const std::vector<double> times = sampleTimes(input->info.duration);
     if (timesOnly) {
       for (double t : times) std::printf("%.6f\n", t);
       return 0;

@@ -7,7 +7,7 @@
 #include <string>
 
 #include "app/emit.h"
-#include "app/output_dir.h"
+#include "pipeline/output_directory.h"
 #include "motion/measure_motion.h"
 #include "pipeline/clip_summary.h"
 #include "pipeline/frame_outputs.h"
@@ -15,10 +15,9 @@
 #include "pipeline/sampling.h"
 #include "pipeline/selection.h"
 #include "pipeline/stream_facts.h"
-#include "platform/clip_info.h"
-#include "platform/frame_source.h"
-#include "platform/media_input.h"
-#include "platform/vision.h"
+#include "video/clip.h"
+#include "base/frame_source.h"
+#include "vision/vision.h"
 
 namespace {
 
@@ -90,9 +89,9 @@ int main(int argc, char** argv) {
   const int64_t count = argc > 2 ? std::stoll(argv[2]) : 6;
   auto whole = Clock::now();
   auto start = Clock::now();
-  auto input = MediaInput::open(argv[1]);
-  StreamFacts facts = streamFacts(readClipInfo(*input));
-  std::unique_ptr<FrameSource> source = openFrameSource(std::move(input));
+  auto clip = openClip(argv[1]);
+  StreamFacts facts = streamFacts(clip->info);
+  std::unique_ptr<FrameSource> source = openFrameSource(std::move(clip));
   double open = secondsSince(start);
 
   std::unique_ptr<Vision> models = makeVision();

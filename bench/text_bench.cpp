@@ -9,7 +9,7 @@
 #include <iterator>
 #include <string>
 
-#include "platform/text_model.h"
+#include "vision/text_model.h"
 
 namespace {
 

@@ -9,7 +9,7 @@
 #include <cstdlib>
 #include <vector>
 
-#include "platform/object_model.h"
+#include "vision/object_model.h"
 
 namespace {
 

@@ -3,8 +3,8 @@
 #include <charconv>
 
 #include "app/emit.h"
-#include "app/fail.h"
-#include "app/output_dir.h"
+#include "base/fail.h"
+#include "pipeline/output_directory.h"
 #include "app/probe.h"
 #include "pipeline/frames.h"
 

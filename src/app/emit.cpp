@@ -5,41 +5,19 @@
 #include <cstdio>
 #include <cstdlib>
 
-namespace {
+#include "base/utf8.h"
 
-// Length of the UTF-8 sequence starting at s[i], or 0 when it is malformed
-// (overlong forms, surrogates and code points above U+10FFFF included).
-size_t utf8SequenceLength(std::string_view s, size_t i) {
-  auto byte = [&](size_t k) { return static_cast<unsigned char>(s[k]); };
-  unsigned char lead = byte(i);
-  if (lead < 0x80) return 1;
-  size_t length;
-  unsigned char low = 0x80, high = 0xBF;
-  if (lead >= 0xC2 && lead <= 0xDF) length = 2;
-  else if (lead == 0xE0) length = 3, low = 0xA0;
-  else if (lead >= 0xE1 && lead <= 0xEC) length = 3;
-  else if (lead == 0xED) length = 3, high = 0x9F;
-  else if (lead >= 0xEE && lead <= 0xEF) length = 3;
-  else if (lead == 0xF0) length = 4, low = 0x90;
-  else if (lead >= 0xF1 && lead <= 0xF3) length = 4;
-  else if (lead == 0xF4) length = 4, high = 0x8F;
-  else return 0;
-  if (i + length > s.size()) return 0;
-  if (byte(i + 1) < low || byte(i + 1) > high) return 0;
-  for (size_t k = 2; k < length; ++k)
-    if (byte(i + k) < 0x80 || byte(i + k) > 0xBF) return 0;
-  return length;
-}
+namespace {
 
 bool appendString(std::string& out, std::string_view s) {
   out += '"';
   for (size_t i = 0; i < s.size();) {
     unsigned char c = static_cast<unsigned char>(s[i]);
     if (c >= 0x80) {
-      size_t length = utf8SequenceLength(s, i);
-      if (length == 0) return false;
-      out.append(s.substr(i, length));
-      i += length;
+      const Utf8Char character = utf8CharAt(s, i);
+      if (character.codepoint < 0) return false;
+      out.append(s.substr(i, character.length));
+      i += character.length;
       continue;
     }
     switch (c) {

@@ -3,7 +3,7 @@
 #include <string>
 #include <string_view>
 
-#include "app/document.h"
+#include "base/document.h"
 
 // The line printed when a document cannot be encoded. It is written verbatim,
 // so "ok" comes before "error" here, unlike in a serialised error document.

@@ -1,7 +1,7 @@
 #pragma once
 #include <string>
 
-#include "app/document.h"
+#include "base/document.h"
 
 // The capability report: what this build can do, with the running system's
 // version text under "os".

@@ -5,8 +5,8 @@
 #include "imaging/pixels.h"
 
 namespace {
-constexpr int kWidth = 160;
-constexpr int kHeight = 90;
+constexpr int kWidth = kGreyWidth;
+constexpr int kHeight = kGreyHeight;
 }  // namespace
 
 double laplacianEnergyOfGrey(const std::vector<uint8_t>& grey) {

@@ -2,7 +2,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "imaging/image.h"
+#include "base/image.h"
 
 // Sharpness of a picture: the root mean square of the four-neighbour
 // Laplacian over the interior of its 160 x 90 grey rendering. 0.0 for a flat

@@ -3,7 +3,11 @@
 #include <optional>
 #include <vector>
 
-#include "imaging/image.h"
+#include "base/image.h"
+
+// The grey rendering that the sharpness and motion measures work on.
+inline constexpr int kGreyWidth = 160;
+inline constexpr int kGreyHeight = 90;
 
 // The whole picture stretched over width x height pixels (its aspect ratio is
 // not kept) as 8-bit linear-light grey, row-major with no row padding: 0 is

@@ -1,5 +1,5 @@
 #pragma once
-#include "imaging/image.h"
+#include "base/image.h"
 
 // The picture scaled down so that its longer side is longestSide pixels,
 // aspect ratio kept (each side rounded to the nearest pixel, halves away from

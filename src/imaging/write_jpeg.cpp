@@ -11,7 +11,7 @@
 #include <random>
 #include <string>
 
-#include "app/fail.h"
+#include "base/fail.h"
 
 namespace {
 

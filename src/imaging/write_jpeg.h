@@ -1,7 +1,7 @@
 #pragma once
 #include <filesystem>
 
-#include "imaging/image.h"
+#include "base/image.h"
 
 // Encoder quality (1 to 100) for a quality from 0.0 (smallest file) to 1.0
 // (best picture): quality x 100 rounded, halves away from zero, then held to

@@ -8,14 +8,13 @@
 
 #include "imaging/pixels.h"
 #include "motion/describe_motion.h"
-#include "platform/frame_source.h"
+#include "base/frame_source.h"
 
 namespace {
-constexpr int kWidth = 160;
-constexpr int kHeight = 90;
+constexpr int kWidth = kGreyWidth;
+constexpr int kHeight = kGreyHeight;
 constexpr int kReach = 6;  // the largest shift tried on each axis
 constexpr int kWindowPixels = (kHeight - 2 * kReach) * (kWidth - 2 * kReach);
-constexpr double kPairInterval = 0.12;
 constexpr size_t kMostTimes = 4;
 
 // Sum of |a(x, y) - b(x + dx, y + dy)| over the window. Each window row is
@@ -82,16 +81,14 @@ MotionSample bestShift(const std::vector<uint8_t>& a, const std::vector<uint8_t>
   return sample;
 }
 
-double pairPartner(double t) { return t + kPairInterval; }
-
 std::vector<MotionSample> motionSamples(FrameSource& source, double duration, const std::vector<double>& at) {
   std::vector<MotionSample> samples;
   for (size_t i = 0; i < at.size() && i < kMostTimes; ++i) {
     const double t = at[i];
-    if (!(pairPartner(t) < duration)) continue;
+    if (!(t + kPairInterval < duration)) continue;
     auto first = decodedAt(source, t);
     if (!first) continue;
-    auto second = decodedAt(source, pairPartner(t));
+    auto second = decodedAt(source, t + kPairInterval);
     if (!second) continue;
     const auto a = pixels(**first, kWidth, kHeight);
     if (!a) continue;

@@ -15,8 +15,8 @@ class FrameSource;
 // difference / 255. Buffers of another size give (0, 0, 0.0).
 MotionSample bestShift(const std::vector<uint8_t>& a, const std::vector<uint8_t>& b);
 
-// The time of the second frame of the pair measured at t: t + 0.12.
-double pairPartner(double t);
+// The second frame of the pair measured at t is the one at t + kPairInterval.
+inline constexpr double kPairInterval = 0.12;
 
 // The shifts of frame pairs (t, t + 0.12) for the first four times in `at`,
 // skipping a time whose partner lies at or past `duration` and a time whose

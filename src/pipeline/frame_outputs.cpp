@@ -1,35 +1,17 @@
 #include "pipeline/frame_outputs.h"
 
-#include <utf8proc.h>
-
 #include <cstdio>
-#include <cstdlib>
-#include <memory>
 
-#include "analysis/classify.h"
-#include "analysis/count_people.h"
-#include "analysis/read_text.h"
-#include "app/output_dir.h"
+#include "base/utf8.h"
 #include "imaging/resize.h"
 #include "imaging/write_jpeg.h"
-#include "pipeline/rounding.h"
+#include "vision/classify.h"
+#include "vision/count_people.h"
+#include "vision/read_text.h"
 
 namespace {
 
 constexpr double kJpegQuality = 0.72;
-
-// The canonical composition (NFC) of a line, or the line itself when it is
-// not valid UTF-8.
-std::string canonicalForm(const std::string& line) {
-  std::unique_ptr<utf8proc_uint8_t, decltype(&std::free)> composed(
-      utf8proc_NFC(reinterpret_cast<const utf8proc_uint8_t*>(line.c_str())), &std::free);
-  if (!composed) return line;
-  return reinterpret_cast<const char*>(composed.get());
-}
-
-Document labelEntry(const LabelScore& score) {
-  return Document{{"label", score.label}, {"confidence", roundedSingle(score.confidence)}};
-}
 
 // An analysis that fails costs only its own answer for this frame.
 template <typename Analysis, typename Result>
@@ -67,8 +49,7 @@ void raiseLabel(std::vector<std::pair<std::string, float>>& table, const std::st
 }
 
 ClipDigest writeFrames(const std::vector<FrameSample>& pool, const std::vector<int64_t>& kept, int64_t size,
-                       std::filesystem::path& outDir, bool fresh, Vision& vision) {
-  createOutputDirectory(outDir, fresh);
+                       const std::filesystem::path& outDir, Vision& vision) {
   ClipDigest digest;
   for (size_t number = 0; number < kept.size(); ++number) {
     const FrameSample& sample = pool[static_cast<size_t>(kept[number])];
@@ -79,21 +60,15 @@ ClipDigest writeFrames(const std::vector<FrameSample>& pool, const std::vector<i
     picture.reset();
 
     const Image& image = *sample.image;
-    auto labels = orDefault([&] { return classify(vision, image); }, std::vector<LabelScore>{});
-    auto text = orDefault([&] { return readText(vision, image); }, std::vector<std::string>{});
-    int64_t people = orDefault([&] { return countPeople(vision, image); }, int64_t{0});
+    FrameRecord record{sample.time, location.string(), {}, {}, 0};
+    record.labels = orDefault([&] { return classify(vision, image); }, std::vector<LabelScore>{});
+    record.text = orDefault([&] { return readText(vision, image); }, std::vector<std::string>{});
+    record.people = orDefault([&] { return countPeople(vision, image); }, int64_t{0});
 
-    if (people > digest.peakPeople) digest.peakPeople = people;
-    for (const auto& score : labels) raiseLabel(digest.labels, score.label, score.confidence);
-    for (const auto& line : text) addDistinctLine(digest.texts, line);
-
-    Document labelEntries = Document::array();
-    for (const auto& score : labels) labelEntries.push_back(labelEntry(score));
-    digest.records.push_back(Document{{"t", roundedSeconds(sample.time)},
-                                      {"path", location.string()},
-                                      {"labels", labelEntries},
-                                      {"text", text},
-                                      {"people", people}});
+    if (record.people > digest.peakPeople) digest.peakPeople = record.people;
+    for (const auto& score : record.labels) raiseLabel(digest.labels, score.label, score.confidence);
+    for (const auto& line : record.text) addDistinctLine(digest.texts, line);
+    digest.records.push_back(std::move(record));
   }
   return digest;
 }

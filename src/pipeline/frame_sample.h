@@ -1,8 +1,8 @@
 #pragma once
 #include <optional>
 
-#include "imaging/image.h"
-#include "platform/vision.h"
+#include "base/image.h"
+#include "vision/vision.h"
 
 // One sampled candidate frame, made once and never changed.
 struct FrameSample {

@@ -1,17 +1,17 @@
 #include "pipeline/frames.h"
 
-#include "app/fail.h"
+#include "base/fail.h"
+#include "base/frame_source.h"
 #include "motion/measure_motion.h"
 #include "pipeline/clip_summary.h"
 #include "pipeline/frame_outputs.h"
+#include "pipeline/output_directory.h"
 #include "pipeline/partner_frames.h"
 #include "pipeline/sampling.h"
 #include "pipeline/selection.h"
 #include "pipeline/stream_facts.h"
-#include "platform/clip_info.h"
-#include "platform/frame_source.h"
-#include "platform/media_input.h"
-#include "platform/vision.h"
+#include "video/clip.h"
+#include "vision/vision.h"
 
 namespace {
 
@@ -25,7 +25,7 @@ void dropUnkeptPictures(Selection& selection) {
 }  // namespace
 
 Document analyseClip(const StreamFacts& facts, FrameSource& clipFrames, Vision& vision, const RunSettings& settings) {
-  PartnerFrames source(clipFrames, facts.duration);
+  PartnerFrames source(clipFrames, facts.duration, kPairInterval);
   std::vector<FrameSample> candidates;
   try {
     candidates = sampleCandidates(source, vision, facts.duration);
@@ -43,16 +43,16 @@ Document analyseClip(const StreamFacts& facts, FrameSource& clipFrames, Vision& 
   // From here on only the kept frames and their motion partners are needed.
   source.keepOnly(times);
   dropUnkeptPictures(selection);
-  std::filesystem::path outDir = settings.outDir;
-  ClipDigest digest = writeFrames(selection.pool, selection.kept, settings.size, outDir, settings.freshOutDir, vision);
+  const std::filesystem::path outDir = createOutputDirectory(settings.outDir, settings.freshOutDir);
+  ClipDigest digest = writeFrames(selection.pool, selection.kept, settings.size, outDir, vision);
   std::optional<std::string> motion = measureMotion(source, facts.duration, times);
   return clipSummary(facts, digest, motion);
 }
 
 Document frames(const RunSettings& settings) {
-  auto input = MediaInput::open(settings.video);
-  StreamFacts facts = streamFacts(readClipInfo(*input));
-  std::unique_ptr<FrameSource> source = openFrameSource(std::move(input));
+  std::unique_ptr<Clip> clip = openClip(settings.video);
+  StreamFacts facts = streamFacts(clip->info);
+  std::unique_ptr<FrameSource> source = openFrameSource(std::move(clip));
   std::unique_ptr<Vision> vision = makeVision();
   return analyseClip(facts, *source, *vision, settings);
 }

@@ -3,7 +3,7 @@
 #include <filesystem>
 #include <string>
 
-#include "app/document.h"
+#include "base/document.h"
 
 class FrameSource;
 class Vision;

@@ -1,7 +1,6 @@
 #include "pipeline/partner_frames.h"
 
-#include "app/fail.h"
-#include "motion/measure_motion.h"
+#include "base/fail.h"
 
 PartnerFrames::Answer PartnerFrames::ask(double seconds) {
   auto known = answers_.find(seconds);
@@ -22,7 +21,7 @@ PartnerFrames::Answer PartnerFrames::ask(double seconds) {
 
 Picture PartnerFrames::frameAt(double seconds) {
   Answer answer = ask(seconds);
-  if (readingAhead_ && pairPartner(seconds) < duration_) ask(pairPartner(seconds));
+  if (readingAhead_ && partnerOf(seconds) < duration_) ask(partnerOf(seconds));
   if (!answer.picture) throw Fail(answer.failure.empty() ? "no frame at this time" : answer.failure);
   return answer.picture;
 }
@@ -30,7 +29,7 @@ Picture PartnerFrames::frameAt(double seconds) {
 void PartnerFrames::keepOnly(const std::vector<double>& times) {
   std::map<double, Answer> kept;
   for (double t : times)
-    for (double needed : {t, pairPartner(t)})
+    for (double needed : {t, partnerOf(t)})
       if (auto known = answers_.find(needed); known != answers_.end()) kept.insert(*known);
   answers_ = std::move(kept);
 }

@@ -4,16 +4,17 @@
 #include <string>
 #include <vector>
 
-#include "platform/frame_source.h"
+#include "base/frame_source.h"
 
 // A frame source that, while reading ahead is on, also decodes the motion
-// partner (t + 0.12) of every time it is asked for and remembers both
+// partner (t + interval) of every time it is asked for and remembers both
 // answers. The motion measurement later asks for a pair at some of the same
 // times; those come from memory instead of a seek back through the clip.
 // Decoding is exact, so the answers are the ones a fresh request would give.
 class PartnerFrames final : public FrameSource {
  public:
-  PartnerFrames(FrameSource& source, double duration) : source_(source), duration_(duration) {}
+  PartnerFrames(FrameSource& source, double duration, double interval)
+      : source_(source), duration_(duration), interval_(interval) {}
 
   Picture frameAt(double seconds) override;
   bool outOfTime() const override { return source_.outOfTime(); }
@@ -33,9 +34,11 @@ class PartnerFrames final : public FrameSource {
     std::string failure;
   };
   Answer ask(double seconds);
+  double partnerOf(double seconds) const { return seconds + interval_; }
 
   FrameSource& source_;
   double duration_;
+  double interval_;
   bool readingAhead_ = true;
   std::map<double, Answer> answers_;
 };

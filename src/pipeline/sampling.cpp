@@ -2,11 +2,11 @@
 
 #include <cmath>
 
-#include "app/fail.h"
+#include "base/fail.h"
 #include "imaging/laplacian_energy.h"
 #include "imaging/pixels.h"
-#include "platform/frame_source.h"
-#include "platform/vision.h"
+#include "base/frame_source.h"
+#include "vision/vision.h"
 
 std::vector<double> sampleTimes(double duration) {
   const double rounded = std::round(duration / 1.2);

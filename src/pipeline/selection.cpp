@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "platform/vision.h"
+#include "vision/vision.h"
 
 namespace {
 constexpr double kLowestLum = 0.06;

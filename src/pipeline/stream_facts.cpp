@@ -2,16 +2,15 @@
 
 #include <cmath>
 
-#include "app/fail.h"
-#include "platform/clip_info.h"
+#include "base/fail.h"
+#include "video/clip.h"
 
 namespace {
 
-// |value| rounded half away from zero; a size that cannot be held reads as 0.
-int64_t displayLength(double value) {
-  double rounded = std::round(std::fabs(value));
-  if (!std::isfinite(rounded) || rounded >= 9.2e18) return 0;
-  return static_cast<int64_t>(rounded);
+// A whole display length; one that cannot be held reads as 0.
+int64_t wholePixels(double length) {
+  if (!std::isfinite(length) || length >= 9.2e18) return 0;
+  return static_cast<int64_t>(length);
 }
 
 }  // namespace
@@ -22,8 +21,9 @@ StreamFacts streamFacts(const ClipInfo& info) {
   const VideoTrackInfo& track = *info.track;
   StreamFacts facts;
   facts.duration = info.duration;
-  facts.width = displayLength(track.a * track.width + track.c * track.height);
-  facts.height = displayLength(track.b * track.width + track.d * track.height);
+  const DisplaySize shown = displaySize(track.matrix, track.width, track.height);
+  facts.width = wholePixels(shown.width);
+  facts.height = wholePixels(shown.height);
   facts.fps = track.fps;
   return facts;
 }

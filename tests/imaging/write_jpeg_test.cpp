@@ -11,7 +11,7 @@
 #include <iterator>
 #include <limits>
 
-#include "app/fail.h"
+#include "base/fail.h"
 #include "support/clips.h"
 
 namespace fs = std::filesystem;

@@ -19,6 +19,17 @@ TEST(ClipSummary, EmptyRunHasEveryKeyAndNullMotion) {
             R"("frames":[],"motion":null,"ok":true,"vision":{"labels":[],"people":0,"text":[]}})");
 }
 
+TEST(ClipSummary, FrameRecordsRoundTimesAndConfidences) {
+  ClipDigest digest;
+  digest.records = {{0.125, "/o/frame-00.jpg", {{"dog", 0.6f}, {"grass", 0.125f}}, {"EXIT", "EXIT"}, 2},
+                    {2.3456, "/o/frame-01.jpg", {{"dog", 0.8765f}}, {}, 0}};
+  EXPECT_EQ(encodeJson(clipSummary(facts(1, 1, 1, 1), digest, std::nullopt)["frames"]),
+            R"([{"labels":[{"confidence":0.6000000238418579,"label":"dog"},{"confidence":0.12999999523162842,)"
+            R"("label":"grass"}],"path":"\/o\/frame-00.jpg","people":2,"t":0.13,"text":["EXIT","EXIT"]},)"
+            R"({"labels":[{"confidence":0.8799999952316284,"label":"dog"}],"path":"\/o\/frame-01.jpg","people":0,)"
+            R"("t":2.35,"text":[]}])");
+}
+
 TEST(ClipSummary, FactsRoundingAndOrientation) {
   struct Case {
     StreamFacts facts;

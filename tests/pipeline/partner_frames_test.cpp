@@ -14,7 +14,7 @@ Picture pictureAt(double t) {
 
 TEST(PartnerFrames, MotionPairsOfTheCandidatePassComeFromMemory) {
   FakeFrameSource clip(pictureAt);
-  PartnerFrames frames(clip, 10.0);
+  PartnerFrames frames(clip, 10.0, 0.12);
   Picture first = frames.frameAt(1.0);
   frames.frameAt(4.95);                  // its partner lies in the damaged stretch
   EXPECT_THROW(frames.frameAt(5.5), Fail);

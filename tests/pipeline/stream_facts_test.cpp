@@ -7,23 +7,15 @@
 #include <functional>
 #include <tuple>
 
-#include "app/fail.h"
-#include "platform/clip_info.h"
-#include "platform/media_input.h"
+#include "base/fail.h"
+#include "video/clip.h"
 #include "support/clips.h"
+#include "support/failure.h"
 
 namespace {
 
-// The text of the Fail that `action` throws, or "".
-std::string failureOf(const std::function<void()>& action) try {
-  action();
-  return "";
-} catch (const Fail& fail) {
-  return fail.message;
-}
-
 // A file's facts read the way a frames run reads them.
-StreamFacts factsOf(const std::string& path) { return streamFacts(readClipInfo(*MediaInput::open(path))); }
+StreamFacts factsOf(const std::string& path) { return streamFacts(openClip(path)->info); }
 
 TEST(StreamFacts, DisplaySizeIsTheNaturalSizeTurnedByTheMatrix) {
   struct Case {
@@ -31,24 +23,24 @@ TEST(StreamFacts, DisplaySizeIsTheNaturalSizeTurnedByTheMatrix) {
     int64_t width, height;
   };
   const std::vector<Case> cases = {
-      {{1920, 1080}, 1920, 1080}, {{1920, 1080, 0, 1, -1, 0}, 1080, 1920},                // upright, quarter turn
-      {{1920, 1080, -1, 0, 0, -1}, 1920, 1080}, {{1920, 1080, 0, -1, 1, 0}, 1080, 1920},  // half, three quarters
-      {{1279.5, 720}, 1280, 720}, {{1279.4, 720, 1, 0, 0, 1, 29.97f}, 1279, 720},        // halves away from zero
-      {{1279.5, 720, -1, 0, 0, 1}, 1280, 720},                                            // mirrored: -1279.5
+      {{1920, 1080, {}}, 1920, 1080}, {{1920, 1080, {0, 1, -1, 0}}, 1080, 1920},                // upright, quarter turn
+      {{1920, 1080, {-1, 0, 0, -1}}, 1920, 1080}, {{1920, 1080, {0, -1, 1, 0}}, 1080, 1920},  // half, three quarters
+      {{1279.5, 720, {}}, 1280, 720}, {{1279.4, 720, {}, 29.97f}, 1279, 720},                  // halves away from zero
+      {{1279.5, 720, {-1, 0, 0, 1}}, 1280, 720},                                            // mirrored: -1279.5
   };
   for (const auto& c : cases) {
     StreamFacts f = streamFacts(ClipInfo{12.5, c.track});
     EXPECT_EQ(std::tuple(f.width, f.height, f.duration, f.fps), std::tuple(c.width, c.height, 12.5, c.track.fps))
-        << c.track.width << " x " << c.track.height << " turned by " << c.track.a << " " << c.track.b;
+        << c.track.width << " x " << c.track.height << " turned by " << c.track.matrix.a << " " << c.track.matrix.b;
   }
 }
 
 TEST(StreamFacts, DurationIsCheckedBeforeTheTrack) {
   for (double duration : std::initializer_list<double>{0, -1, NAN, INFINITY, -INFINITY})
-    for (auto track : {std::optional<VideoTrackInfo>{}, std::optional(VideoTrackInfo{2, 2})})
+    for (auto track : {std::optional<VideoTrackInfo>{}, std::optional(VideoTrackInfo{2, 2, {}})})
       EXPECT_EQ(failureOf([&] { streamFacts(ClipInfo{duration, track}); }), "this file has no readable duration");
   EXPECT_EQ(failureOf([] { streamFacts(ClipInfo{3.0, std::nullopt}); }), "this file has no video track");
-  EXPECT_EQ(failureOf([] { streamFacts(ClipInfo{5e-324, VideoTrackInfo{2, 2}}); }), "");
+  EXPECT_EQ(failureOf([] { streamFacts(ClipInfo{5e-324, VideoTrackInfo{2, 2, {}}}); }), "");
 }
 
 TEST(StreamFacts, FromGeneratedClips) {

@@ -1,18 +1,17 @@
 #include "support/clip_harness.h"
 
-#include "app/fail.h"
+#include "base/fail.h"
 #include "pipeline/sampling.h"
 #include "pipeline/stream_facts.h"
-#include "platform/clip_info.h"
-#include "platform/frame_source.h"
-#include "platform/media_input.h"
+#include "video/clip.h"
+#include "base/frame_source.h"
 
 int exerciseClip(const std::string& path) {
   int decoded = 0;
   try {
-    auto input = MediaInput::open(path);
-    StreamFacts facts = streamFacts(readClipInfo(*input));
-    auto source = openFrameSource(std::move(input));
+    auto clip = openClip(path);
+    StreamFacts facts = streamFacts(clip->info);
+    auto source = openFrameSource(std::move(clip));
     std::vector<double> times = sampleTimes(facts.duration);
     times.push_back(0.0);
     times.push_back(facts.duration / 2);

@@ -5,9 +5,9 @@
 #include <string>
 #include <vector>
 
-#include "app/fail.h"
-#include "platform/frame_source.h"
-#include "platform/vision.h"
+#include "base/fail.h"
+#include "base/frame_source.h"
+#include "vision/vision.h"
 
 // A picture of one flat colour.
 inline Picture flatPicture(int width, int height, uint8_t r, uint8_t g, uint8_t b) {

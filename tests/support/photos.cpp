@@ -3,8 +3,8 @@
 #include <filesystem>
 #include <stdexcept>
 
-#include "platform/frame_source.h"
-#include "platform/media_input.h"
+#include "base/frame_source.h"
+#include "video/clip.h"
 #include "support/clips.h"
 
 std::string samplePhoto(const std::string& file) {
@@ -17,5 +17,5 @@ std::string samplePhoto(const std::string& file) {
 Image loadPhoto(const std::string& name, const std::string& inputArgs) {
   // Kept losslessly as one RGB frame and decoded as any clip would be.
   std::string path = makeClip(name + ".mkv", inputArgs + " -frames:v 1 -c:v ffv1 -pix_fmt bgr0");
-  return *openFrameSource(MediaInput::open(path))->frameAt(0);
+  return *openFrameSource(openClip(path))->frameAt(0);
 }

@@ -1,7 +1,7 @@
 #pragma once
 #include <string>
 
-#include "imaging/image.h"
+#include "base/image.h"
 
 // Path of one of the sample photographs that scikit-image ships (Debian
 // package python3-skimage: "astronaut.png", "chelsea.png", "coffee.png" ...).

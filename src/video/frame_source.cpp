@@ -1,0 +1,457 @@
+#include "base/frame_source.h"
+
+#include <algorithm>
+#include <cmath>
+#include <deque>
+#include <limits>
+
+extern "C" {
+#include <libavformat/avformat.h>
+}
+
+#include "base/fail.h"
+#include "video/av_handles.h"
+#include "video/clip.h"
+#include "video/frame_convert.h"
+#include "video/media_input.h"
+#include "video/picture_limit.h"
+
+namespace {
+
+constexpr int kTicksPerSecond = 600;
+// Packets read ahead of the decoder, so that a frame later in presentation
+// order is known before an earlier one is sent.
+constexpr size_t kLookahead = 8;
+constexpr size_t kSentHistory = 32;
+// Packets one request may read, and failed reads in a row taken as the end.
+constexpr int64_t kPacketBudget = 250000;
+constexpr int kReadErrorsInARow = 32;
+constexpr int kDecodeErrorsInARow = 32;
+// Seeks for one request: back off further each time the landing point was
+// still too late; the last one starts over from the beginning.
+constexpr int kSeekAttempts = 5;
+// Without a key frame index, a request this far ahead seeks instead of
+// decoding forward.
+constexpr int kBlindSeekSeconds = 10;
+
+constexpr int64_t kNone = AV_NOPTS_VALUE;
+
+int64_t earlierOf(int64_t x, int64_t y) {
+  if (x == kNone) return y;
+  if (y == kNone) return x;
+  return std::min(x, y);
+}
+
+int64_t laterOf(int64_t x, int64_t y) {
+  if (x == kNone) return y;
+  if (y == kNone) return x;
+  return std::max(x, y);
+}
+
+int64_t presentationTime(const AVFrame& frame) { return frame.best_effort_timestamp; }
+
+FramePtr referenceTo(const AVFrame& frame) {
+  FramePtr copy(av_frame_clone(&frame));
+  if (!copy) throw Fail("out of memory");
+  return copy;
+}
+
+// Decodes the first video stream of a clip in presentation-time order and
+// keeps its place between requests: a later time is reached by decoding
+// forward, unless a key frame at or before it lies beyond the current
+// position, in which case seeking there is cheaper.
+class DecodedFrameSource final : public FrameSource {
+ public:
+  explicit DecodedFrameSource(std::unique_ptr<Clip> clip);
+  Picture frameAt(double seconds) override;
+  bool outOfTime() const override { return input_->outOfTime(); }
+  void rest() override;
+
+ private:
+  enum class Outcome { Found, TooLate, Missing };
+
+  Picture pictureAt(double seconds);
+  void openDecoder();
+  int64_t targetFor(double seconds) const;
+  FramePtr locate(int64_t target);
+  bool canContinueTo(int64_t target) const;
+  bool worthSeeking(int64_t target) const;
+  void seekTo(int64_t timestamp);
+  void seekToStart();
+  void resetDecoder();
+  bool readPacket();
+  bool sendNextPacket(int64_t target);
+  bool skippable(const AVPacket& packet, int64_t target) const;
+  Outcome decodeTo(int64_t target, FramePtr& found);
+  int64_t shownUntil(const AVFrame& last) const;
+
+  std::unique_ptr<MediaInput> input_;
+  AVFormatContext* format_ = nullptr;
+  AVStream* stream_ = nullptr;
+  int streamIndex_ = -1;
+  CodecPtr codec_;
+  PacketPtr packet_;
+  FramePtr scratch_;
+  std::unique_ptr<FrameConverter> converter_;
+  double duration_ = std::numeric_limits<double>::quiet_NaN();
+  int64_t origin_ = 0;        // stream time of the clip's start
+  int64_t firstPts_ = kNone;  // presentation time of the first frame
+  int64_t startTs_ = kNone;   // earliest time stamp of the first packet
+
+  // Where the decoder stands.
+  std::deque<PacketPtr> lookahead_;
+  std::deque<int64_t> sentPts_;
+  FramePtr current_;             // the last frame the decoder gave out
+  bool positioned_ = false;      // fed in order since a seek or the start
+  bool atStart_ = false;         // ... and that was the start of the stream
+  bool draining_ = false;        // end of packets told to the decoder
+  bool drained_ = false;         // the decoder has given out its last frame
+  bool demuxEnded_ = false;
+  bool budgetSpent_ = false;
+  int64_t outputs_ = 0;          // frames given out since positioning
+  int64_t lastSentDts_ = kNone;
+  int64_t maxSentPts_ = kNone;
+  int64_t firstReadTs_ = kNone;  // earliest stamp of the first packet after a seek
+  int64_t budget_ = kPacketBudget;
+
+  // The picture delivered last, on screen from lastPts_ until before lastUntil_.
+  Picture lastPicture_;
+  int64_t lastPts_ = 0;
+  int64_t lastUntil_ = 0;
+};
+
+DecodedFrameSource::DecodedFrameSource(std::unique_ptr<Clip> clip) : input_(std::move(clip->input)) {
+  const ClipInfo& info = clip->info;
+  format_ = input_->format();
+  streamIndex_ = input_->videoStream();
+  if (streamIndex_ < 0) throw Fail("this file has no video track");
+  stream_ = format_->streams[streamIndex_];
+  const AVCodecParameters* parameters = stream_->codecpar;
+  if (parameters->width > kMaxPictureSide || parameters->height > kMaxPictureSide ||
+      int64_t{parameters->width} * parameters->height > kMaxPictureArea)
+    throw Fail("the video picture is too large");
+  packet_.reset(av_packet_alloc());
+  scratch_.reset(av_frame_alloc());
+  if (!packet_ || !scratch_) throw Fail("out of memory");
+  openDecoder();
+
+  // Packets of the other streams are not even read.
+  for (unsigned i = 0; i < format_->nb_streams; ++i)
+    if (static_cast<int>(i) != streamIndex_) format_->streams[i]->discard = AVDISCARD_ALL;
+
+  duration_ = info.duration;
+  DisplayGeometry geometry;
+  if (info.track) {
+    geometry.matrix = info.track->matrix;
+    if (parameters->width > 0) geometry.pixelAspect = info.track->width / parameters->width;
+  }
+  converter_ = std::make_unique<FrameConverter>(geometry);
+  if (format_->start_time != kNone)
+    origin_ = av_rescale_q(format_->start_time, AV_TIME_BASE_Q, stream_->time_base);
+  else if (stream_->start_time != kNone)
+    origin_ = stream_->start_time;
+
+  // The demuxer still stands at the start: read the first packets to learn
+  // when the first frame is shown.
+  positioned_ = true;
+  atStart_ = true;
+  while (lookahead_.size() < kLookahead && readPacket()) {
+  }
+  for (const PacketPtr& packet : lookahead_) firstPts_ = earlierOf(firstPts_, packet->pts);
+  startTs_ = firstReadTs_;
+}
+
+int64_t DecodedFrameSource::targetFor(double seconds) const {
+  double ticks = std::round(seconds * kTicksPerSecond);
+  if (!std::isfinite(ticks) || std::fabs(ticks) > 1e15) throw Fail("the requested time is out of range");
+  if (std::isfinite(duration_) && ticks / kTicksPerSecond > duration_ + 1e-9)
+    throw Fail("the requested time lies past the end of the clip");
+  const AVRational base = stream_->time_base;
+  // The last stream time not after the requested one.
+  int64_t target = origin_ + av_rescale_rnd(static_cast<int64_t>(ticks), base.den,
+                                            int64_t{kTicksPerSecond} * base.num, AV_ROUND_DOWN);
+  if (firstPts_ != kNone && target < firstPts_) target = firstPts_;
+  return target;
+}
+
+Picture DecodedFrameSource::frameAt(double seconds) {
+  if (outOfTime()) throw Fail(kOutOfTimeMessage);
+  try {
+    return pictureAt(seconds);
+  } catch (const Fail&) {
+    if (outOfTime()) throw Fail(kOutOfTimeMessage);
+    throw;
+  }
+}
+
+void DecodedFrameSource::openDecoder() {
+  const AVCodecParameters* parameters = stream_->codecpar;
+  const AVCodec* decoder = avcodec_find_decoder(parameters->codec_id);
+  if (!decoder) throw Fail("no decoder for this video format");
+  codec_.reset(avcodec_alloc_context3(decoder));
+  if (!codec_) throw Fail("out of memory");
+  if (avcodec_parameters_to_context(codec_.get(), parameters) < 0) throw Fail("no decoder for this video format");
+  codec_->pkt_timebase = stream_->time_base;
+  codec_->thread_count = 2;
+  codec_->thread_type = FF_THREAD_FRAME | FF_THREAD_SLICE;
+  codec_->max_pixels = kMaxPictureArea;
+  if (avcodec_open2(codec_.get(), decoder, nullptr) < 0) {
+    codec_.reset();
+    throw Fail("no decoder for this video format");
+  }
+}
+
+// The decoder's reference frames and buffer pool are the largest thing the
+// source holds (about a hundred megabytes at 4K); between passes they go.
+void DecodedFrameSource::rest() {
+  if (!codec_) return;
+  resetDecoder();
+  codec_.reset();
+}
+
+Picture DecodedFrameSource::pictureAt(double seconds) {
+  const int64_t target = targetFor(seconds);
+  if (!codec_) openDecoder();
+  if (lastPicture_ && lastPts_ <= target && target < lastUntil_) return lastPicture_;
+  budget_ = kPacketBudget;
+  budgetSpent_ = false;
+  FramePtr found = locate(target);
+  if ((found->flags & AV_FRAME_FLAG_CORRUPT) || found->decode_error_flags)
+    throw Fail("the frame at this time is damaged");
+  Picture picture = converter_->convert(*found);
+  lastPicture_ = picture;
+  lastPts_ = presentationTime(*found);
+  if (drained_)
+    lastUntil_ = shownUntil(*found);
+  else if (current_ && presentationTime(*current_) > lastPts_)
+    lastUntil_ = presentationTime(*current_);
+  else
+    lastUntil_ = lastPts_ + 1;
+  return picture;
+}
+
+FramePtr DecodedFrameSource::locate(int64_t target) {
+  FramePtr found;
+  if (canContinueTo(target) && !worthSeeking(target)) {
+    Outcome outcome = decodeTo(target, found);
+    if (outcome == Outcome::Found) return found;
+    if (outcome == Outcome::Missing) {
+      positioned_ = false;
+      throw Fail("no frame could be decoded at this time");
+    }
+  }
+  int64_t seekTs = target;
+  for (int attempt = 0; attempt < kSeekAttempts; ++attempt) {
+    const bool fromStart = attempt == kSeekAttempts - 1 || (startTs_ != kNone && seekTs < startTs_);
+    if (fromStart)
+      seekToStart();
+    else
+      seekTo(seekTs);
+    Outcome outcome = decodeTo(target, found);
+    if (outcome == Outcome::Found) return found;
+    if (fromStart || budgetSpent_) break;
+    // Landed on a key frame shown after the target, or where nothing could
+    // be decoded up to the end: go back further.
+    const int64_t landed = earlierOf(firstReadTs_, seekTs);
+    const int64_t step =
+        attempt == 0 ? 1 : av_rescale_q(int64_t{1} << (2 * attempt), AVRational{1, 1}, stream_->time_base);
+    seekTs = landed - std::max<int64_t>(step, 1);
+  }
+  positioned_ = false;
+  throw Fail("no frame could be decoded at this time");
+}
+
+bool DecodedFrameSource::canContinueTo(int64_t target) const {
+  if (!positioned_ || drained_) return false;
+  return !current_ || presentationTime(*current_) <= target;
+}
+
+bool DecodedFrameSource::worthSeeking(int64_t target) const {
+  // Where decoding stands: the latest packet sent, else the first one read
+  // since the last seek.
+  int64_t position = laterOf(lastSentDts_, maxSentPts_);
+  if (position == kNone) position = firstReadTs_;
+  if (position == kNone) return false;
+  const int entries = avformat_index_get_entries_count(stream_);
+  const int index = av_index_search_timestamp(stream_, target, AVSEEK_FLAG_BACKWARD);
+  if (index >= 0 && entries > 0) {
+    // A key frame not after the target that the decoder has not reached yet.
+    const AVIndexEntry* key = avformat_index_get_entry(stream_, index);
+    if (key && key->timestamp > position) return true;
+    const AVIndexEntry* last = avformat_index_get_entry(stream_, entries - 1);
+    if (last && last->timestamp >= target) return false;
+  }
+  // The index does not reach that far: judge by distance alone.
+  const int64_t far = av_rescale_q(kBlindSeekSeconds, AVRational{1, 1}, stream_->time_base);
+  return target - position > far;
+}
+
+void DecodedFrameSource::resetDecoder() {
+  avcodec_flush_buffers(codec_.get());
+  lookahead_.clear();
+  sentPts_.clear();
+  current_.reset();
+  positioned_ = false;
+  atStart_ = false;
+  draining_ = false;
+  drained_ = false;
+  demuxEnded_ = false;
+  outputs_ = 0;
+  lastSentDts_ = kNone;
+  maxSentPts_ = kNone;
+  firstReadTs_ = kNone;
+}
+
+void DecodedFrameSource::seekTo(int64_t timestamp) {
+  resetDecoder();
+  int status = av_seek_frame(format_, streamIndex_, timestamp, AVSEEK_FLAG_BACKWARD);
+  if (status < 0) status = avformat_seek_file(format_, streamIndex_, std::numeric_limits<int64_t>::min(), timestamp,
+                                              timestamp, 0);
+  if (status < 0) return seekToStart();
+  positioned_ = true;
+}
+
+void DecodedFrameSource::seekToStart() {
+  resetDecoder();
+  const int64_t start = startTs_ != kNone ? startTs_ : 0;
+  int status = av_seek_frame(format_, streamIndex_, start, AVSEEK_FLAG_BACKWARD);
+  if (status < 0) status = av_seek_frame(format_, streamIndex_, 0, AVSEEK_FLAG_BYTE);
+  if (status < 0) throw Fail("the clip cannot be read again from its start");
+  positioned_ = true;
+  atStart_ = true;
+}
+
+bool DecodedFrameSource::readPacket() {
+  int errors = 0;
+  while (!demuxEnded_) {
+    if (budget_-- <= 0) {
+      budgetSpent_ = true;
+      demuxEnded_ = true;
+      break;
+    }
+    int status = av_read_frame(format_, packet_.get());
+    if (status < 0) {
+      if (status == AVERROR_EOF || ++errors >= kReadErrorsInARow || avio_feof(format_->pb)) demuxEnded_ = true;
+      continue;
+    }
+    errors = 0;
+    if (packet_->stream_index != streamIndex_) {
+      av_packet_unref(packet_.get());
+      continue;
+    }
+    if (firstReadTs_ == kNone) firstReadTs_ = earlierOf(packet_->dts, packet_->pts);
+    PacketPtr packet(av_packet_alloc());
+    if (!packet) throw Fail("out of memory");
+    av_packet_move_ref(packet.get(), packet_.get());
+    lookahead_.push_back(std::move(packet));
+    return true;
+  }
+  return false;
+}
+
+// A frame that nothing else refers to may be left undecoded when a later
+// frame, still not after the target, is known: it can be neither the answer
+// nor needed by another frame. The decoder decides what is unreferenced.
+bool DecodedFrameSource::skippable(const AVPacket& packet, int64_t target) const {
+  if (packet.pts == kNone || packet.pts >= target) return false;
+  auto later = [&](int64_t pts) { return pts != kNone && packet.pts < pts && pts <= target; };
+  for (const PacketPtr& ahead : lookahead_)
+    if (later(ahead->pts)) return true;
+  return std::any_of(sentPts_.begin(), sentPts_.end(), later);
+}
+
+bool DecodedFrameSource::sendNextPacket(int64_t target) {
+  while (lookahead_.size() < kLookahead && readPacket()) {
+  }
+  if (lookahead_.empty()) return false;
+  PacketPtr packet = std::move(lookahead_.front());
+  lookahead_.pop_front();
+  codec_->skip_frame = skippable(*packet, target) ? AVDISCARD_NONREF : AVDISCARD_DEFAULT;
+  int status = avcodec_send_packet(codec_.get(), packet.get());
+  if (status == AVERROR(EAGAIN)) {
+    lookahead_.push_front(std::move(packet));
+    return true;
+  }
+  // A packet the decoder rejects (damaged data) is dropped; decoding goes on.
+  lastSentDts_ = laterOf(lastSentDts_, packet->dts);
+  maxSentPts_ = laterOf(maxSentPts_, packet->pts);
+  sentPts_.push_back(packet->pts);
+  if (sentPts_.size() > kSentHistory) sentPts_.pop_front();
+  return true;
+}
+
+DecodedFrameSource::Outcome DecodedFrameSource::decodeTo(int64_t target, FramePtr& found) {
+  FramePtr candidate;
+  if (current_) {
+    if (presentationTime(*current_) > target) return Outcome::TooLate;
+    candidate = referenceTo(*current_);
+  }
+  int errors = 0;
+  // Every turn either reads a packet (bounded by the budget) or takes a frame.
+  for (int64_t turns = 0; turns < 4 * kPacketBudget; ++turns) {
+    int status = avcodec_receive_frame(codec_.get(), scratch_.get());
+    if (status == 0) {
+      errors = 0;
+      const int64_t pts = presentationTime(*scratch_);
+      if (pts == kNone) {
+        av_frame_unref(scratch_.get());
+        continue;
+      }
+      const bool firstFrame = atStart_ && outputs_ == 0;
+      ++outputs_;
+      current_ = referenceTo(*scratch_);
+      av_frame_unref(scratch_.get());
+      if (pts <= target) {
+        if (!candidate || pts >= presentationTime(*candidate)) candidate = referenceTo(*current_);
+        continue;
+      }
+      if (!candidate && firstFrame) candidate = referenceTo(*current_);  // the target precedes the first frame
+      if (!candidate) return Outcome::TooLate;
+      found = std::move(candidate);
+      return Outcome::Found;
+    }
+    if (status == AVERROR(EAGAIN)) {
+      if (draining_) break;
+      if (!sendNextPacket(target)) {
+        if (budgetSpent_) break;
+        avcodec_send_packet(codec_.get(), nullptr);
+        draining_ = true;
+      }
+      continue;
+    }
+    if (status == AVERROR_EOF) {
+      drained_ = true;
+      if (candidate && target >= shownUntil(*candidate)) return Outcome::Missing;
+      if (candidate) {
+        found = std::move(candidate);
+        return Outcome::Found;
+      }
+      return outputs_ > 0 ? Outcome::TooLate : Outcome::Missing;
+    }
+    // A decoder error costs the picture it was working on; a decoder that
+    // keeps failing gives up this request.
+    if (++errors > kDecodeErrorsInARow) break;
+  }
+  positioned_ = false;
+  return Outcome::Missing;
+}
+
+// How long the last frame of the stream stays on screen. The clip's own last
+// frame stays until the clip ends; when decoding ends well before that (a
+// file cut short), the last frame that arrived is shown only for its own
+// duration, and later times have no frame.
+int64_t DecodedFrameSource::shownUntil(const AVFrame& last) const {
+  constexpr int64_t kForever = std::numeric_limits<int64_t>::max();
+  const int64_t length = last.pkt_duration;
+  if (length <= 0 || !std::isfinite(duration_)) return kForever;
+  const int64_t end = presentationTime(last) + length;
+  const int64_t clipEnd = origin_ + static_cast<int64_t>(std::llround(duration_ / av_q2d(stream_->time_base)));
+  return end >= clipEnd - length ? kForever : end;
+}
+
+}  // namespace
+
+std::unique_ptr<FrameSource> openFrameSource(std::unique_ptr<Clip> clip) {
+  if (!clip || !clip->input) throw Fail("this file has no video track");
+  return std::make_unique<DecodedFrameSource>(std::move(clip));
+}

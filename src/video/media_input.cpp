@@ -1,0 +1,152 @@
+#include "video/media_input.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+extern "C" {
+#include <libavformat/avformat.h>
+#include <libavutil/log.h>
+}
+
+#include "base/fail.h"
+#include "base/frame_source.h"
+
+namespace {
+
+// Plain container formats only. Playlists (hls, dash), lists of other files
+// (concat, ffconcat), image sequences (image2) and network or device inputs
+// are left out, so a hostile file cannot reach beyond itself.
+constexpr const char* kFormatWhitelist =
+    "mov,mp4,m4a,3gp,3g2,mj2,matroska,webm,avi,mpegts,mpeg,mpegvideo,flv,asf,ogg,"
+    "h264,hevc,m4v,mjpeg,ivf,nut,dv,gif,rawvideo,wav,mp3,aac,flac";
+
+constexpr int kIoBufferSize = 1 << 16;
+
+
+// True (for good) once the reader's time is used up.
+template <typename Reader>
+bool expired(Reader& reader) {
+  if (!reader.expired && std::chrono::steady_clock::now() >= reader.deadline) reader.expired = true;
+  return reader.expired;
+}
+
+template <typename Reader>
+int readPacket(void* opaque, uint8_t* buffer, int size) {
+  auto& reader = *static_cast<Reader*>(opaque);
+  if (expired(reader)) return AVERROR_EXIT;
+  for (;;) {
+    ssize_t got = ::read(reader.fd, buffer, size);
+    if (got > 0) return static_cast<int>(got);
+    if (got == 0) return AVERROR_EOF;
+    if (errno != EINTR) return AVERROR(errno);
+  }
+}
+
+template <typename Reader>
+int64_t seekFile(void* opaque, int64_t offset, int whence) {
+  int fd = static_cast<Reader*>(opaque)->fd;
+  if (whence & AVSEEK_SIZE) {
+    struct stat info {};
+    return ::fstat(fd, &info) == 0 ? info.st_size : AVERROR(errno);
+  }
+  off_t at = ::lseek(fd, offset, whence & ~AVSEEK_FORCE);
+  return at < 0 ? AVERROR(errno) : at;
+}
+
+// Refuses every attempt of a demuxer to open a further resource.
+int refuseNestedOpen(AVFormatContext*, AVIOContext**, const char*, int, AVDictionary**) {
+  return AVERROR(EPERM);
+}
+
+template <typename Reader>
+int interrupted(void* opaque) {
+  return expired(*static_cast<Reader*>(opaque)) ? 1 : 0;
+}
+
+void quietLog(void*, int, const char*, va_list) {}
+
+}  // namespace
+
+std::string avErrorText(int code) {
+  char text[AV_ERROR_MAX_STRING_SIZE] = {};
+  av_strerror(code, text, sizeof text);
+  return text;
+}
+
+bool MediaInput::outOfTime() const {
+  return reader_.expired || std::chrono::steady_clock::now() >= reader_.deadline;
+}
+
+std::unique_ptr<MediaInput> MediaInput::open(const std::string& path, std::chrono::milliseconds readingTime) {
+  av_log_set_callback(quietLog);
+  std::unique_ptr<MediaInput> input(new MediaInput());
+  input->path_ = path;
+  input->reader_.deadline = std::chrono::steady_clock::now() + readingTime;
+  // Non-blocking, so that opening a FIFO does not wait for a writer; the
+  // file is refused below unless it is a regular one, where the flag has no
+  // effect on reading.
+  input->reader_.fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+  if (input->reader_.fd < 0) throw Fail("cannot open " + path + ": " + std::strerror(errno));
+  struct stat info {};
+  if (::fstat(input->reader_.fd, &info) != 0 || !S_ISREG(info.st_mode))
+    throw Fail("cannot open " + path + ": not a regular file");
+
+  auto* buffer = static_cast<uint8_t*>(av_malloc(kIoBufferSize));
+  if (!buffer) throw Fail("cannot open " + path + ": out of memory");
+  using Reader = decltype(input->reader_);
+  input->io_ = avio_alloc_context(buffer, kIoBufferSize, 0, &input->reader_, readPacket<Reader>, nullptr,
+                                  seekFile<Reader>);
+  if (!input->io_) {
+    av_free(buffer);
+    throw Fail("cannot open " + path + ": out of memory");
+  }
+  input->format_ = avformat_alloc_context();
+  if (!input->format_) throw Fail("cannot open " + path + ": out of memory");
+  input->format_->pb = input->io_;
+  input->format_->flags |= AVFMT_FLAG_CUSTOM_IO;
+  input->format_->io_open = refuseNestedOpen;
+  input->format_->interrupt_callback = AVIOInterruptCB{interrupted<Reader>, &input->reader_};
+
+  AVDictionary* options = nullptr;
+  av_dict_set(&options, "format_whitelist", kFormatWhitelist, 0);
+  av_dict_set(&options, "protocol_whitelist", "file", 0);
+  av_dict_set(&options, "enable_drefs", "0", 0);
+  // Bounded probing: at most 5 MB and 10 s of the clip are read to find its
+  // streams.
+  av_dict_set(&options, "probesize", "5000000", 0);
+  av_dict_set(&options, "analyzeduration", "10000000", 0);
+  // The name is only a hint for probing by extension; the bytes come from the
+  // descriptor opened above.
+  int status = avformat_open_input(&input->format_, path.c_str(), nullptr, &options);
+  av_dict_free(&options);
+  if (status < 0) {
+    input->format_ = nullptr;  // freed by avformat_open_input on failure
+    if (input->outOfTime()) throw Fail(kOutOfTimeMessage);
+    throw Fail("cannot read " + path + ": " + avErrorText(status));
+  }
+  status = avformat_find_stream_info(input->format_, nullptr);
+  if (input->outOfTime()) throw Fail(kOutOfTimeMessage);
+  if (status < 0) throw Fail("cannot read " + path + ": " + avErrorText(status));
+
+  for (unsigned i = 0; i < input->format_->nb_streams; ++i) {
+    const AVStream* stream = input->format_->streams[i];
+    if (stream->codecpar->codec_type != AVMEDIA_TYPE_VIDEO) continue;
+    if (stream->disposition & AV_DISPOSITION_ATTACHED_PIC) continue;
+    input->videoStream_ = static_cast<int>(i);
+    break;
+  }
+  return input;
+}
+
+MediaInput::~MediaInput() {
+  if (format_) avformat_close_input(&format_);
+  if (io_) {
+    av_freep(&io_->buffer);
+    avio_context_free(&io_);
+  }
+  if (reader_.fd >= 0) ::close(reader_.fd);
+}

@@ -1,0 +1,18 @@
+#include "vision/classify.h"
+
+namespace {
+
+constexpr float confidenceFloor = 0.12f;  // exclusive
+constexpr size_t labelLimit = 8;
+
+}  // namespace
+
+std::vector<LabelScore> classify(Vision& vision, const Image& picture) {
+  std::vector<LabelScore> labels;
+  for (const Classification& observation : vision.classifications(picture)) {
+    if (labels.size() == labelLimit) break;
+    // A NaN confidence fails this comparison and is dropped with the rest.
+    if (observation.confidence > confidenceFloor) labels.push_back({observation.identifier, observation.confidence});
+  }
+  return labels;
+}

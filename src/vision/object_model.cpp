@@ -1,0 +1,169 @@
+#include "vision/object_model.h"
+
+#include <opencv2/core/utils/logger.hpp>
+#include <opencv2/imgproc.hpp>
+
+#include <algorithm>
+#include <cmath>
+#include <map>
+#include <string_view>
+
+#include "base/fail.h"
+#include "vision/embedded_models.h"
+#include "vision/tfjs_graph.h"
+
+namespace {
+
+// The detector sees the picture scaled to 512 on its longest side, aspect
+// kept, in the top-left corner of a black canvas whose sides are rounded up
+// to a multiple of 32 (the backbone's coarsest stride). Its heat maps have one
+// cell per 4 pixels.
+constexpr int detectorSide = 512;
+constexpr int detectorAlign = 32;
+constexpr int detectorStride = 4;
+constexpr int detectionLimit = 100;
+// Peaks whose calibrated confidence falls below this are not reported at all.
+constexpr float reportFloor = 0.01f;
+constexpr float personOverlap = 0.5f;
+
+// The fingerprint sees the picture scaled to 256 on its longest side, aspect
+// kept, no padding (the backbone is fully convolutional).
+constexpr int printSide = 256;
+// Backbone tensors pooled into the print: stride 32 (480 channels), stride 16
+// (88) and stride 8 (32). Each level is averaged over the picture and
+// normalised on its own, so the fine levels weigh as much as the coarse one.
+const std::vector<std::string> printLevels = {"tower_0/extern1/hard_swish/mul_1",
+                                              "tower_0/MobilenetV3/expanded_conv_11/add",
+                                              "tower_0/MobilenetV3/expanded_conv_5/add"};
+// Scales the Euclidean distance so that near-duplicate frames (a small shift,
+// recompression, a brightness change) stay well below the selection's visual
+// change floor and different scenes well above it.
+constexpr double distanceScale = 0.8;
+
+cv::Mat view(const Image& picture) {
+  if (picture.width <= 0 || picture.height <= 0) throw Fail("the picture is empty");
+  if (picture.rgb.size() != size_t(picture.width) * size_t(picture.height) * 3)
+    throw Fail("the picture's pixels do not match its size");
+  return cv::Mat(picture.height, picture.width, CV_8UC3, const_cast<uint8_t*>(picture.rgb.data()));
+}
+
+cv::Mat scaled(const cv::Mat& pixels, double factor) {
+  cv::Size size(std::max(1, int(std::lround(pixels.cols * factor))), std::max(1, int(std::lround(pixels.rows * factor))));
+  cv::Mat out;
+  cv::resize(pixels, out, size, 0, 0, factor < 1 ? cv::INTER_AREA : cv::INTER_LINEAR);
+  return out;
+}
+
+// Scales the vector to unit length (a zero vector stays as it is).
+void normalise(std::vector<float>& values) {
+  double norm = 0;
+  for (float v : values) norm += double(v) * v;
+  norm = std::sqrt(norm);
+  if (norm > 0)
+    for (float& v : values) v = float(v / norm);
+}
+
+// One forward pass of the net on the picture; OpenCV's errors become Fail.
+std::vector<cv::Mat> forward(cv::dnn::Net& net, const cv::Mat& input, const std::vector<std::string>& outputs,
+                             const char* what) {
+  std::vector<cv::Mat> results;
+  try {
+    net.setInput(cv::dnn::blobFromImage(input, 1.0, cv::Size(), cv::Scalar(), false, false, CV_32F));
+    net.forward(results, std::vector<cv::String>(outputs.begin(), outputs.end()));
+  } catch (const cv::Exception& e) {
+    throw Fail(std::string(what) + " failed: " + e.what());
+  }
+  return results;
+}
+
+std::vector<float> pooled(const cv::Mat& blob) {
+  const int channels = blob.size[1], cells = blob.size[2] * blob.size[3];
+  std::vector<float> means(size_t(channels), 0.0f);
+  const float* data = blob.ptr<float>();
+  for (int c = 0; c < channels; ++c) {
+    double sum = 0;
+    for (int i = 0; i < cells; ++i) sum += data[size_t(c) * cells + i];
+    means[size_t(c)] = float(sum / cells);
+  }
+  normalise(means);
+  return means;
+}
+
+}  // namespace
+
+ObjectModel::ObjectModel() {
+  cv::utils::logging::setLogLevel(cv::utils::logging::LOG_LEVEL_SILENT);
+  TfjsGraph graph = readTfjsGraph(centernetGraph(), centernetWeights());
+  ImportedNet detector = buildNet(graph, {"tower_0/keypoints", "tower_0/wh"});
+  ImportedNet printer = buildNet(graph, printLevels);
+  detector_ = detector.net;
+  detectorOutputs_ = detector.outputLayers;
+  printer_ = printer.net;
+  printerOutputs_ = printer.outputLayers;
+}
+
+const std::vector<Detection>& ObjectModel::detections(const Image& picture) {
+  cv::Mat pixels = view(picture);
+  Key key{picture.width, picture.height,
+          std::hash<std::string_view>{}({reinterpret_cast<const char*>(picture.rgb.data()), picture.rgb.size()})};
+  if (key == lastKey_) return last_;
+
+  cv::Mat fitted = scaled(pixels, double(detectorSide) / std::max(pixels.cols, pixels.rows));
+  auto aligned = [](int side) { return (side + detectorAlign - 1) / detectorAlign * detectorAlign; };
+  cv::Mat canvas(aligned(fitted.rows), aligned(fitted.cols), CV_8UC3, cv::Scalar(0, 0, 0));
+  fitted.copyTo(canvas(cv::Rect(0, 0, fitted.cols, fitted.rows)));
+  std::vector<cv::Mat> outputs = forward(detector_, canvas, detectorOutputs_, "object detection");
+  const cv::Mat& heatmap = outputs[0];
+  const cv::Mat& extents = outputs[1];
+  std::vector<Detection> found =
+      decodeDetections(heatmap.ptr<float>(), extents.ptr<float>(), heatmap.size[1], heatmap.size[2],
+                       heatmap.size[3], detectorStride, detectionLimit);
+  std::erase_if(found, [](const Detection& d) { return !(calibratedConfidence(d.score) >= reportFloor); });
+  last_ = std::move(found);
+  lastKey_ = key;
+  return last_;
+}
+
+std::vector<Classification> ObjectModel::classifications(const Image& picture) {
+  std::map<int, float> best;
+  for (const Detection& d : detections(picture)) best[d.label] = std::max(best[d.label], d.score);
+  std::vector<Classification> result;
+  for (auto [label, score] : best) result.push_back({cocoName(label), calibratedConfidence(score)});
+  std::stable_sort(result.begin(), result.end(),
+                   [](const Classification& a, const Classification& b) { return a.confidence > b.confidence; });
+  return result;
+}
+
+std::vector<HumanObservation> ObjectModel::humans(const Image& picture) {
+  std::vector<Detection> people;
+  for (const Detection& d : detections(picture))
+    if (d.label == 0) people.push_back(d);
+  std::vector<HumanObservation> result;
+  for (const Detection& d : suppressOverlaps(std::move(people), personOverlap))
+    result.push_back({calibratedConfidence(d.score)});
+  return result;
+}
+
+FeaturePrint ObjectModel::featurePrint(const Image& picture) {
+  cv::Mat pixels = view(picture);
+  cv::Mat fitted = scaled(pixels, double(printSide) / std::max(pixels.cols, pixels.rows));
+  std::vector<cv::Mat> levels = forward(printer_, fitted, printerOutputs_, "feature print");
+  FeaturePrint print;
+  for (const cv::Mat& level : levels) {
+    std::vector<float> part = pooled(level);
+    print.values.insert(print.values.end(), part.begin(), part.end());
+  }
+  normalise(print.values);
+  return print;
+}
+
+double ObjectModel::distance(const FeaturePrint& from, const FeaturePrint& to) {
+  if (from.values.empty() || from.values.size() != to.values.size())
+    throw Fail("feature prints of different kinds cannot be compared");
+  double sum = 0;
+  for (size_t i = 0; i < from.values.size(); ++i) {
+    double d = double(from.values[i]) - to.values[i];
+    sum += d * d;
+  }
+  return distanceScale * std::sqrt(sum);
+}

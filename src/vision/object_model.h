@@ -1,0 +1,48 @@
+#pragma once
+#include <cstdint>
+#include <opencv2/dnn.hpp>
+#include <string>
+#include <vector>
+
+#include "base/image.h"
+#include "vision/detections.h"
+#include "vision/vision.h"
+
+// The object detector linked into the binary — a CenterNet head on a
+// MobileNetV3 backbone, trained on the 80 COCO classes — and a visual
+// fingerprint taken from the same backbone. Both networks are built once, in
+// the constructor; every method may throw Fail.
+class ObjectModel {
+ public:
+  ObjectModel();
+
+  // Classes present in the picture, each once with its best calibrated
+  // confidence, most confident first.
+  std::vector<Classification> classifications(const Image& picture);
+  // One observation per person after overlap suppression, most confident first.
+  std::vector<HumanObservation> humans(const Image& picture);
+  // An L2-normalised vector of pooled backbone features.
+  FeaturePrint featurePrint(const Image& picture);
+  // 0.8 × the Euclidean distance of two prints (0 … 1.6); throws Fail when
+  // they do not have the same, non-zero length.
+  static double distance(const FeaturePrint& from, const FeaturePrint& to);
+
+  // The detector's raw findings for a picture (scores uncalibrated, boxes in
+  // the pixels of the network input, the picture scaled to 512 on its
+  // longest side). The last picture's result is kept, so
+  // classifications and humans of one picture share one pass.
+  const std::vector<Detection>& detections(const Image& picture);
+
+ private:
+  cv::dnn::Net detector_;
+  std::vector<std::string> detectorOutputs_;
+  cv::dnn::Net printer_;
+  std::vector<std::string> printerOutputs_;
+  struct Key {
+    int width = -1, height = -1;
+    size_t hash = 0;
+    bool operator==(const Key&) const = default;
+  };
+  Key lastKey_;
+  std::vector<Detection> last_;
+};

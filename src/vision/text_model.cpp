@@ -1,0 +1,151 @@
+#include "vision/text_model.h"
+
+#include <leptonica/allheaders.h>
+#include <omp.h>
+#include <tesseract/baseapi.h>
+
+#include <algorithm>
+#include <cmath>
+#include <filesystem>
+#include <opencv2/core/utils/logger.hpp>
+#include <opencv2/dnn.hpp>
+#include <opencv2/imgproc.hpp>
+#include <string>
+
+#include "base/fail.h"
+#include "vision/embedded_models.h"
+#include "vision/line_crop.h"
+#include "vision/onnx_clip_rewrite.h"
+#include "vision/text_lines.h"
+#include "base/utf8.h"
+
+namespace {
+
+// Longest side the detector sees; our frames are at most 720 on each side,
+// so in practice they are only rounded to the detector's 32-pixel grid.
+constexpr int detectorLimit = 960;
+constexpr int lineHeight = 48;
+
+std::string tessdataDirectory() {
+  // Debian places the data under the Tesseract major version; older and
+  // hand-built installs use the other places.
+  for (const char* candidate : {"/usr/share/tesseract-ocr/5/tessdata", "/usr/share/tesseract-ocr/4.00/tessdata",
+                                "/usr/share/tessdata", "/usr/local/share/tessdata",
+                                "/usr/local/share/tesseract-ocr/5/tessdata"}) {
+    std::error_code ignored;
+    if (std::filesystem::exists(std::string(candidate) + "/eng.traineddata", ignored)) return candidate;
+  }
+  throw Fail("text recogniser: English Tesseract data (eng.traineddata) not found");
+}
+
+cv::dnn::Net loadDetector() {
+  std::string model = clipBoundsAsAttributes(textDetectorOnnx());
+  try {
+    cv::dnn::Net net = cv::dnn::readNetFromONNX(model.data(), model.size());
+    if (net.empty()) throw Fail("text detector: the model did not load");
+    net.setPreferableBackend(cv::dnn::DNN_BACKEND_OPENCV);
+    net.setPreferableTarget(cv::dnn::DNN_TARGET_CPU);
+    return net;
+  } catch (const cv::Exception& error) {
+    throw Fail("text detector: the model did not load: " + error.msg);
+  }
+}
+
+std::unique_ptr<tesseract::TessBaseAPI> loadRecogniser() {
+  auto api = std::make_unique<tesseract::TessBaseAPI>();
+  // Every diagnostic goes to /dev/null; inversion is settled by lineCrop.
+  std::vector<std::string> names = {"debug_file", "tessedit_do_invert"};
+  std::vector<std::string> values = {"/dev/null", "0"};
+  std::string data = tessdataDirectory();
+  if (api->Init(data.c_str(), "eng", tesseract::OEM_LSTM_ONLY, nullptr, 0, &names, &values, false) != 0)
+    throw Fail("text recogniser: Tesseract could not load its English data");
+  api->SetPageSegMode(tesseract::PSM_SINGLE_LINE);
+  return api;
+}
+
+// While alive, OpenMP parallel regions run on the calling thread alone.
+// Tesseract splits each step of its recogniser over several OpenMP threads;
+// for single text lines that costs more in start-up and spinning than it
+// gains, and the detector already keeps both cores busy through OpenCV.
+class SerialOpenMp {
+ public:
+  SerialOpenMp() : levels_(omp_get_max_active_levels()) { omp_set_max_active_levels(0); }
+  ~SerialOpenMp() { omp_set_max_active_levels(levels_); }
+  SerialOpenMp(const SerialOpenMp&) = delete;
+  SerialOpenMp& operator=(const SerialOpenMp&) = delete;
+
+ private:
+  int levels_;
+};
+
+// Detector input: the picture resized to multiples of 32 per side (long side
+// at most detectorLimit), channels in the detector's B, G, R order, normalised
+// with the ImageNet mean and deviation.
+cv::Mat detectorInput(const cv::Mat& rgb) {
+  double shrink = std::min(1.0, double(detectorLimit) / std::max(rgb.cols, rgb.rows));
+  auto grid = [](double side) { return std::max(32, int(std::lround(side / 32)) * 32); };
+  cv::Size size(grid(rgb.cols * shrink), grid(rgb.rows * shrink));
+  cv::Mat resized;
+  cv::resize(rgb, resized, size, 0, 0, cv::INTER_LINEAR);
+  cv::Mat bgr;
+  cv::cvtColor(resized, bgr, cv::COLOR_RGB2BGR);
+  cv::Mat scaled;
+  bgr.convertTo(scaled, CV_32FC3, 1.0 / 255);
+  scaled -= cv::Scalar(0.485, 0.456, 0.406);
+  cv::divide(scaled, cv::Scalar(0.229, 0.224, 0.225), scaled);
+  return cv::dnn::blobFromImage(scaled);
+}
+
+}  // namespace
+
+struct TextModel::Engines {
+  cv::dnn::Net detector;
+  std::unique_ptr<tesseract::TessBaseAPI> recogniser;
+};
+
+TextModel::TextModel() {
+  // OpenCV and Leptonica report to stderr through process-wide settings of
+  // their own; stillpick never writes there.
+  cv::utils::logging::setLogLevel(cv::utils::logging::LOG_LEVEL_SILENT);
+  setMsgSeverity(L_SEVERITY_NONE);
+  engines_ = std::make_unique<Engines>(Engines{loadDetector(), loadRecogniser()});
+}
+
+TextModel::~TextModel() = default;
+TextModel::TextModel(TextModel&&) noexcept = default;
+TextModel& TextModel::operator=(TextModel&&) noexcept = default;
+
+std::vector<TextObservation> TextModel::textObservations(const Image& picture) {
+  if (picture.width <= 0 || picture.height <= 0 ||
+      picture.rgb.size() != size_t(picture.width) * size_t(picture.height) * 3)
+    return {};
+  cv::Mat rgb(picture.height, picture.width, CV_8UC3, const_cast<uint8_t*>(picture.rgb.data()));
+
+  cv::Mat input = detectorInput(rgb);
+  engines_->detector.setInput(input);
+  cv::Mat output = engines_->detector.forward();  // 1 × 1 × H × W
+  cv::Mat probability(output.size[2], output.size[3], CV_32F, output.ptr<float>());
+  auto lines = joinedWords(inReadingOrder(textLines(probability, float(picture.width) / probability.cols,
+                                                    float(picture.height) / probability.rows)));
+
+  tesseract::TessBaseAPI& api = *engines_->recogniser;
+  SerialOpenMp serial;
+  std::vector<TextObservation> observations;
+  for (const auto& line : lines) {
+    cv::Mat crop = lineCrop(rgb, line, lineHeight);
+    api.SetImage(crop.data, crop.cols, crop.rows, 1, int(crop.step));
+    api.SetSourceResolution(300);
+    TextObservation observation;
+    if (api.Recognize(nullptr) == 0) {
+      std::unique_ptr<char[]> text(api.GetUTF8Text());
+      std::string reading = text ? validUtf8(text.get()) : "";
+      // Tesseract ends every line it returns with a line feed of its own.
+      while (!reading.empty() && reading.back() == '\n') reading.pop_back();
+      float confidence = std::clamp(float(api.MeanTextConf()) / 100.0f, 0.0f, 1.0f);
+      if (!reading.empty()) observation.top = RecognizedText{reading, confidence};
+    }
+    observations.push_back(std::move(observation));
+  }
+  api.Clear();
+  return observations;
+}

@@ -1,0 +1,77 @@
+#include "vision/object_model.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <set>
+
+#include "vision/classify.h"
+#include "vision/count_people.h"
+#include "base/fail.h"
+#include "support/clips.h"
+#include "support/photos.h"
+
+namespace {
+
+// The embedded models, as the analyses see them.
+Vision& vision() {
+  static std::unique_ptr<Vision> shared = makeVision();
+  return *shared;
+}
+
+Image photo(const std::string& name) { return loadPhoto(name, "-i " + samplePhoto(name + ".png")); }
+
+// How the frame selection reads a distance: half of it, capped at 1.
+double change(const Image& a, const Image& b) {
+  return std::min(vision().distance(vision().featurePrint(a), vision().featurePrint(b)) * 0.5, 1.0);
+}
+
+TEST(ObjectModel, PortraitIsOnePersonAndOtherPhotosNone) {
+  Image person = photo("astronaut"), cat = photo("chelsea"), cup = photo("coffee");
+  std::vector<Classification> labels = vision().classifications(person);
+  EXPECT_EQ(labels.at(0).identifier, "person");
+  EXPECT_GT(labels.at(0).confidence, 0.8f);
+  std::set<std::string> seen;  // each class once, most confident first
+  for (size_t i = 0; i < labels.size(); ++i) {
+    EXPECT_TRUE(seen.insert(labels[i].identifier).second) << labels[i].identifier;
+    EXPECT_GE(labels[i ? i - 1 : 0].confidence, labels[i].confidence);
+  }
+  EXPECT_EQ(classify(vision(), person).at(0).label, "person");
+  EXPECT_EQ(countPeople(vision(), person), 1);
+  EXPECT_EQ(countPeople(vision(), cat), 0);
+  EXPECT_EQ(countPeople(vision(), cup), 0);
+  EXPECT_EQ(vision().classifications(cat).at(0).identifier, "cat");
+  EXPECT_EQ(vision().classifications(cup).at(0).identifier, "cup");
+  // Answers are kept for the last picture: one of the same size with other
+  // pixels must not reuse them.
+  Image black = person;
+  black.rgb.assign(black.rgb.size(), 0);
+  EXPECT_EQ(countPeople(vision(), black), 0);
+}
+
+TEST(ObjectModel, NearDuplicatesPrintCloseAndOtherPhotosFar) {
+  Image original = photo("astronaut");
+  std::string source = "-i " + samplePhoto("astronaut.png");
+  Image shifted =
+      loadPhoto("astronaut-shifted",
+                "-i " + makeClip("astronaut-shifted.jpg", source + " -vf crop=496:496:10:6,scale=512:512 -q:v 12"));
+  Image brighter = loadPhoto("astronaut-brighter", source + " -vf eq=brightness=0.1");
+  EXPECT_EQ(change(original, original), 0.0);
+  EXPECT_LT(change(original, shifted), 0.12);
+  EXPECT_LT(change(original, brighter), 0.12);
+  EXPECT_GT(change(original, photo("chelsea")), 0.2);
+  EXPECT_GT(change(photo("coffee"), photo("chelsea")), 0.2);
+}
+
+TEST(ObjectModel, DistanceAndPicturesWithoutPixels) {
+  EXPECT_DOUBLE_EQ(ObjectModel::distance({{1, 0}}, {{0, 1}}), 0.8 * std::sqrt(2.0));
+  EXPECT_DOUBLE_EQ(ObjectModel::distance({{1, 0}}, {{-1, 0}}), 1.6);
+  EXPECT_THROW(ObjectModel::distance({{1, 0}}, {{1}}), Fail);
+  EXPECT_THROW(ObjectModel::distance({}, {}), Fail);
+  EXPECT_THROW(vision().classifications(Image{}), Fail);
+  EXPECT_THROW(vision().humans(Image{4, 4, std::vector<uint8_t>(10, 0)}), Fail);
+  EXPECT_THROW(vision().featurePrint(Image{}), Fail);
+  EXPECT_EQ(countPeople(vision(), Image{1, 1, {0, 0, 0}}), 0);  // a single pixel is a picture like any other
+}
+
+}  // namespace

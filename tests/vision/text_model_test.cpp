@@ -1,0 +1,59 @@
+#include "vision/text_model.h"
+
+#include <gtest/gtest.h>
+
+#include "support/photos.h"
+
+namespace {
+
+// One picture of a case: captions in one colour and size drawn on a 720 × 405
+// ground (a colour or a lavfi source), then `after` applied.
+struct Case {
+  const char* name;
+  std::string ground, ink;
+  int size;
+  std::vector<std::pair<std::string, std::string>> captions;  // text, position: read back exactly, in this order
+  std::string face = "DejaVuSans", after = "";
+};
+
+Image render(const Case& c) {
+  std::string graph = c.ground.find('=') == std::string::npos ? "color=c=" + c.ground + ":size=720x405" : c.ground;
+  for (const auto& [text, where] : c.captions)
+    graph += ",drawtext=fontfile=/usr/share/fonts/truetype/dejavu/" + c.face + ".ttf:text='" + text +
+             "':fontsize=" + std::to_string(c.size) + ":fontcolor=" + c.ink + ":" + where;
+  return loadPhoto(c.name, "-f lavfi -i \"" + graph + c.after + "\"");
+}
+
+TEST(TextModel, ReadsRenderedCaptionsExactlyInReadingOrder) {
+  const std::string centred = "x=(w-tw)/2:y=(h-th)/2";
+  const Case cases[] = {
+      {"centred", "0x203050", "white", 48, {{"HARBOUR VIEW", centred}}},
+      {"two-lines", "0x202020", "white", 36,
+       {{"Welcome to the harbour", "x=(w-tw)/2:y=150"}, {"Boats leave every hour", "x=(w-tw)/2:y=210"}}},
+      {"small-dark", "0xe0e0d0", "black", 20, {{"Platform 4 departures", "x=40:y=40"}}},
+      {"rows", "white", "black", 36, {{"LEFT", "x=40:y=100"}, {"RIGHT", "x=520:y=104"}, {"BELOW", "x=300:y=250"}}},
+      {"slanted", "0x305020", "white", 44, {{"OPEN DAILY", centred}}, "DejaVuSans",
+       ",rotate=8*PI/180:fillcolor=0x305020"},
+      // Monospaced writing leaves word gaps wide enough for the detector to split.
+      {"mono", "black", "0x00ff00", 28, {{"ERROR 404 page not found", "x=50:y=300"}}, "DejaVuSansMono"},
+      {"low-contrast", "0x4060a0", "0x5070b0", 32, {{"low contrast text here", "x=50:y=200"}}},
+      {"no-text", "mandelbrot=size=720x405:rate=1", "white", 10, {}},
+  };
+  TextModel model;
+  for (const Case& c : cases) {
+    std::vector<std::string> lines, expected;
+    for (const auto& caption : c.captions) expected.push_back(caption.first);
+    for (const TextObservation& o : model.textObservations(render(c))) {
+      ASSERT_TRUE(o.top) << c.name;
+      EXPECT_GT(o.top->confidence, 0.8f) << c.name << ": " << o.top->string;
+      EXPECT_LE(o.top->confidence, 1.0f) << c.name;
+      lines.push_back(o.top->string);
+    }
+    EXPECT_EQ(lines, expected) << c.name;
+  }
+  EXPECT_TRUE(model.textObservations(Image{}).empty());
+  EXPECT_TRUE(model.textObservations(Image{10, 10, std::vector<uint8_t>(5)}).empty());
+  EXPECT_TRUE(model.textObservations(Image{1, 1, {255, 255, 255}}).empty());
+}
+
+}  // namespace
