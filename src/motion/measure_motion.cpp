@@ -6,6 +6,7 @@
 #include <emmintrin.h>
 #endif
 
+#include "base/fail.h"
 #include "imaging/pixels.h"
 #include "motion/describe_motion.h"
 #include "base/frame_source.h"
@@ -42,11 +43,8 @@ int64_t shiftedDifference(const uint8_t* a, const uint8_t* b, int dx, int dy) {
 }
 
 std::optional<Picture> decodedAt(FrameSource& source, double seconds) {
-  try {
-    Picture picture = source.frameAt(seconds);
-    if (picture) return picture;
-  } catch (...) {
-  }
+  Picture picture = orDefault([&] { return source.frameAt(seconds); }, Picture());
+  if (picture) return picture;
   return std::nullopt;
 }
 }  // namespace

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "base/fail.h"
 #include "base/utf8.h"
 #include "imaging/resize.h"
 #include "imaging/write_jpeg.h"
@@ -12,16 +13,6 @@
 namespace {
 
 constexpr double kJpegQuality = 0.72;
-
-// An analysis that fails costs only its own answer for this frame.
-template <typename Analysis, typename Result>
-Result orDefault(Analysis analysis, Result fallback) {
-  try {
-    return analysis();
-  } catch (const std::exception&) {
-    return fallback;
-  }
-}
 
 }  // namespace
 

@@ -8,6 +8,8 @@ PartnerFrames::Answer PartnerFrames::ask(double seconds) {
   Answer answer;
   try {
     answer.picture = source_.frameAt(seconds);
+  } catch (const std::bad_alloc&) {
+    throw;
   } catch (const Fail& fail) {
     answer.failure = fail.message;
   } catch (const std::exception& error) {

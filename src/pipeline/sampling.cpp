@@ -33,23 +33,16 @@ double meanLuminance(const Image& picture) {
 std::vector<FrameSample> sampleCandidates(FrameSource& source, Vision& vision, double duration) {
   std::vector<FrameSample> candidates;
   for (double time : sampleTimes(duration)) {
-    Picture image;
-    try {
-      image = source.frameAt(time);
-    } catch (...) {
-      continue;  // an undecodable time just gives no candidate
-    }
+    // An undecodable time just gives no candidate.
+    Picture image = orDefault([&] { return source.frameAt(time); }, Picture());
     if (!image) continue;
     FrameSample sample;
     sample.time = time;
     sample.image = image;
     sample.sharp = laplacianEnergy(*image);
     sample.lum = meanLuminance(*image);
-    try {
-      sample.print = vision.featurePrint(*image);
-    } catch (...) {
-      // the frame stays a candidate, only without a print
-    }
+    // Without a print the frame stays a candidate.
+    sample.print = orDefault([&] { return std::optional(vision.featurePrint(*image)); }, std::optional<FeaturePrint>());
     candidates.push_back(std::move(sample));
   }
   if (candidates.empty()) throw Fail("no frame of this file could be decoded");

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "base/fail.h"
 #include "vision/vision.h"
 
 namespace {
@@ -18,14 +19,11 @@ bool contains(const std::vector<int64_t>& list, int64_t value) {
 
 double visualChange(Vision& vision, const FrameSample& a, const FrameSample& b) {
   if (!a.print || !b.print) return 0.5;
-  double distance;
-  try {
-    distance = vision.distance(*a.print, *b.print);
-  } catch (...) {
-    return 0.5;
-  }
-  if (std::isnan(distance)) return 1.0;
-  return std::min(distance * 0.5, 1.0);
+  const std::optional<double> distance =
+      orDefault([&] { return std::optional(vision.distance(*a.print, *b.print)); }, std::optional<double>());
+  if (!distance) return 0.5;
+  if (std::isnan(*distance)) return 1.0;
+  return std::min(*distance * 0.5, 1.0);
 }
 
 std::vector<int64_t> sceneBoundaries(const std::vector<double>& changes) {

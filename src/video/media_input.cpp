@@ -83,7 +83,7 @@ bool MediaInput::outOfTime() const {
 
 std::unique_ptr<MediaInput> MediaInput::open(const std::string& path, std::chrono::milliseconds readingTime) {
   av_log_set_callback(quietLog);
-  std::unique_ptr<MediaInput> input(new MediaInput());
+  auto input = std::make_unique<MediaInput>();
   input->path_ = path;
   input->reader_.deadline = std::chrono::steady_clock::now() + readingTime;
   // Non-blocking, so that opening a FIFO does not wait for a writer; the

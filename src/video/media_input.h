@@ -27,6 +27,7 @@ class MediaInput {
 
  private:
   MediaInput() = default;
+  friend std::unique_ptr<MediaInput> std::make_unique<MediaInput>();
   std::string path_;
   struct Reader {
     int fd = -1;

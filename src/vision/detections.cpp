@@ -78,14 +78,14 @@ std::vector<Detection> suppressOverlaps(std::vector<Detection> detections, float
 }
 
 float calibratedConfidence(float score) {
-  // logit(c) = steepness × (logit(score) − logit(pivot)); the steepness puts
+  // logit(c) = steepness × (logit(score) − logit(kPivot)); the steepness puts
   // the score 0.25 at 0.12.
-  constexpr double pivot = 0.4;
-  const double steepness = std::log(0.12 / 0.88) / (std::log(0.25 / 0.75) - std::log(pivot / (1 - pivot)));
+  constexpr double kPivot = 0.4;
+  const double steepness = std::log(0.12 / 0.88) / (std::log(0.25 / 0.75) - std::log(kPivot / (1 - kPivot)));
   if (std::isnan(score)) return score;
   if (score <= 0) return 0;
   if (score >= 1) return 1;
-  double logit = std::log(score / (1.0 - score)) - std::log(pivot / (1 - pivot));
+  double logit = std::log(score / (1.0 - score)) - std::log(kPivot / (1 - kPivot));
   return float(1 / (1 + std::exp(-steepness * logit)));
 }
 

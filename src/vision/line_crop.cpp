@@ -20,7 +20,7 @@ std::array<cv::Point2f, 4> orderedCorners(const cv::RotatedRect& box) {
 float distance(cv::Point2f a, cv::Point2f b) { return std::hypot(a.x - b.x, a.y - b.y); }
 
 // Colours binned to 4 bits per channel.
-constexpr int colourBins = 4096;
+constexpr int kColourBins = 4096;
 int colourBin(const cv::Vec3b& pixel) { return (pixel[0] >> 4) << 8 | (pixel[1] >> 4) << 4 | (pixel[2] >> 4); }
 
 struct Colours {
@@ -34,8 +34,8 @@ struct Colours {
 // difference from the ground so that the pure stroke colour wins over the
 // blend at the stroke edges.
 Colours lineColours(const cv::Mat& colour) {
-  std::vector<float> middle(colourBins), margins(colourBins);
-  std::vector<cv::Vec3f> middleSums(colourBins), marginSums(colourBins);
+  std::vector<float> middle(kColourBins), margins(kColourBins);
+  std::vector<cv::Vec3f> middleSums(kColourBins), marginSums(kColourBins);
   int rows = colour.rows;
   int marginRows = std::max(1, rows * 15 / 100);
   int middleFrom = rows * 30 / 100, middleTo = std::max(middleFrom + 1, rows * 70 / 100);
@@ -60,7 +60,7 @@ Colours lineColours(const cv::Mat& colour) {
   cv::Vec3f ground = marginSums[groundBin] / std::max(margins[groundBin], 1.0f);
   int inkBin = -1;
   float best = 0;
-  for (int bin = 0; bin < colourBins; ++bin) {
+  for (int bin = 0; bin < kColourBins; ++bin) {
     if (middle[bin] == 0) continue;
     float excess = middle[bin] / middleCount - margins[bin] / std::max(marginCount, 1.0f);
     float score = excess * float(cv::norm(middleSums[bin] / middle[bin] - ground));

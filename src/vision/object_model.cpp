@@ -18,27 +18,27 @@ namespace {
 // kept, in the top-left corner of a black canvas whose sides are rounded up
 // to a multiple of 32 (the backbone's coarsest stride). Its heat maps have one
 // cell per 4 pixels.
-constexpr int detectorSide = 512;
-constexpr int detectorAlign = 32;
-constexpr int detectorStride = 4;
-constexpr int detectionLimit = 100;
+constexpr int kDetectorSide = 512;
+constexpr int kDetectorAlign = 32;
+constexpr int kDetectorStride = 4;
+constexpr int kDetectionLimit = 100;
 // Peaks whose calibrated confidence falls below this are not reported at all.
-constexpr float reportFloor = 0.01f;
-constexpr float personOverlap = 0.5f;
+constexpr float kReportFloor = 0.01f;
+constexpr float kPersonOverlap = 0.5f;
 
 // The fingerprint sees the picture scaled to 256 on its longest side, aspect
 // kept, no padding (the backbone is fully convolutional).
-constexpr int printSide = 256;
+constexpr int kPrintSide = 256;
 // Backbone tensors pooled into the print: stride 32 (480 channels), stride 16
 // (88) and stride 8 (32). Each level is averaged over the picture and
 // normalised on its own, so the fine levels weigh as much as the coarse one.
-const std::vector<std::string> printLevels = {"tower_0/extern1/hard_swish/mul_1",
+const std::vector<std::string> kPrintLevels = {"tower_0/extern1/hard_swish/mul_1",
                                               "tower_0/MobilenetV3/expanded_conv_11/add",
                                               "tower_0/MobilenetV3/expanded_conv_5/add"};
 // Scales the Euclidean distance so that near-duplicate frames (a small shift,
 // recompression, a brightness change) stay well below the selection's visual
 // change floor and different scenes well above it.
-constexpr double distanceScale = 0.8;
+constexpr double kDistanceScale = 0.8;
 
 cv::Mat view(const Image& picture) {
   if (picture.width <= 0 || picture.height <= 0) throw Fail("the picture is empty");
@@ -95,7 +95,7 @@ ObjectModel::ObjectModel() {
   cv::utils::logging::setLogLevel(cv::utils::logging::LOG_LEVEL_SILENT);
   TfjsGraph graph = readTfjsGraph(centernetGraph(), centernetWeights());
   ImportedNet detector = buildNet(graph, {"tower_0/keypoints", "tower_0/wh"});
-  ImportedNet printer = buildNet(graph, printLevels);
+  ImportedNet printer = buildNet(graph, kPrintLevels);
   detector_ = detector.net;
   detectorOutputs_ = detector.outputLayers;
   printer_ = printer.net;
@@ -108,8 +108,8 @@ const std::vector<Detection>& ObjectModel::detections(const Image& picture) {
           std::hash<std::string_view>{}({reinterpret_cast<const char*>(picture.rgb.data()), picture.rgb.size()})};
   if (key == lastKey_) return last_;
 
-  cv::Mat fitted = scaled(pixels, double(detectorSide) / std::max(pixels.cols, pixels.rows));
-  auto aligned = [](int side) { return (side + detectorAlign - 1) / detectorAlign * detectorAlign; };
+  cv::Mat fitted = scaled(pixels, double(kDetectorSide) / std::max(pixels.cols, pixels.rows));
+  auto aligned = [](int side) { return (side + kDetectorAlign - 1) / kDetectorAlign * kDetectorAlign; };
   cv::Mat canvas(aligned(fitted.rows), aligned(fitted.cols), CV_8UC3, cv::Scalar(0, 0, 0));
   fitted.copyTo(canvas(cv::Rect(0, 0, fitted.cols, fitted.rows)));
   std::vector<cv::Mat> outputs = forward(detector_, canvas, detectorOutputs_, "object detection");
@@ -117,8 +117,8 @@ const std::vector<Detection>& ObjectModel::detections(const Image& picture) {
   const cv::Mat& extents = outputs[1];
   std::vector<Detection> found =
       decodeDetections(heatmap.ptr<float>(), extents.ptr<float>(), heatmap.size[1], heatmap.size[2],
-                       heatmap.size[3], detectorStride, detectionLimit);
-  std::erase_if(found, [](const Detection& d) { return !(calibratedConfidence(d.score) >= reportFloor); });
+                       heatmap.size[3], kDetectorStride, kDetectionLimit);
+  std::erase_if(found, [](const Detection& d) { return !(calibratedConfidence(d.score) >= kReportFloor); });
   last_ = std::move(found);
   lastKey_ = key;
   return last_;
@@ -139,14 +139,14 @@ std::vector<HumanObservation> ObjectModel::humans(const Image& picture) {
   for (const Detection& d : detections(picture))
     if (d.label == 0) people.push_back(d);
   std::vector<HumanObservation> result;
-  for (const Detection& d : suppressOverlaps(std::move(people), personOverlap))
+  for (const Detection& d : suppressOverlaps(std::move(people), kPersonOverlap))
     result.push_back({calibratedConfidence(d.score)});
   return result;
 }
 
 FeaturePrint ObjectModel::featurePrint(const Image& picture) {
   cv::Mat pixels = view(picture);
-  cv::Mat fitted = scaled(pixels, double(printSide) / std::max(pixels.cols, pixels.rows));
+  cv::Mat fitted = scaled(pixels, double(kPrintSide) / std::max(pixels.cols, pixels.rows));
   std::vector<cv::Mat> levels = forward(printer_, fitted, printerOutputs_, "feature print");
   FeaturePrint print;
   for (const cv::Mat& level : levels) {
@@ -165,5 +165,5 @@ double ObjectModel::distance(const FeaturePrint& from, const FeaturePrint& to) {
     double d = double(from.values[i]) - to.values[i];
     sum += d * d;
   }
-  return distanceScale * std::sqrt(sum);
+  return kDistanceScale * std::sqrt(sum);
 }

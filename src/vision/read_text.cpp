@@ -8,8 +8,8 @@
 
 namespace {
 
-constexpr float confidenceFloor = 0.4f;
-constexpr int minimumCharacters = 2;
+constexpr float kConfidenceFloor = 0.4f;
+constexpr int kMinimumCharacters = 2;
 
 // Space separators, tab, the line breaks U+000A to U+000D, NEL, and the line
 // and paragraph separators.
@@ -62,9 +62,9 @@ std::vector<std::string> readText(Vision& vision, const Image& picture) {
   std::vector<std::string> lines;
   for (const auto& observation : vision.textObservations(picture)) {
     if (!observation.top) continue;
-    if (!(observation.top->confidence > confidenceFloor)) continue;
+    if (!(observation.top->confidence > kConfidenceFloor)) continue;
     std::string_view text = trimmed(observation.top->string);
-    if (!hasCharacters(text, minimumCharacters)) continue;
+    if (!hasCharacters(text, kMinimumCharacters)) continue;
     lines.emplace_back(text);
   }
   return lines;

@@ -23,8 +23,8 @@ namespace {
 
 // Longest side the detector sees; our frames are at most 720 on each side,
 // so in practice they are only rounded to the detector's 32-pixel grid.
-constexpr int detectorLimit = 960;
-constexpr int lineHeight = 48;
+constexpr int kDetectorLimit = 960;
+constexpr int kLineHeight = 48;
 
 std::string tessdataDirectory() {
   // Debian places the data under the Tesseract major version; older and
@@ -79,10 +79,10 @@ class SerialOpenMp {
 };
 
 // Detector input: the picture resized to multiples of 32 per side (long side
-// at most detectorLimit), channels in the detector's B, G, R order, normalised
+// at most kDetectorLimit), channels in the detector's B, G, R order, normalised
 // with the ImageNet mean and deviation.
 cv::Mat detectorInput(const cv::Mat& rgb) {
-  double shrink = std::min(1.0, double(detectorLimit) / std::max(rgb.cols, rgb.rows));
+  double shrink = std::min(1.0, double(kDetectorLimit) / std::max(rgb.cols, rgb.rows));
   auto grid = [](double side) { return std::max(32, int(std::lround(side / 32)) * 32); };
   cv::Size size(grid(rgb.cols * shrink), grid(rgb.rows * shrink));
   cv::Mat resized;
@@ -98,22 +98,14 @@ cv::Mat detectorInput(const cv::Mat& rgb) {
 
 }  // namespace
 
-struct TextModel::Engines {
-  cv::dnn::Net detector;
-  std::unique_ptr<tesseract::TessBaseAPI> recogniser;
-};
-
 TextModel::TextModel() {
   // OpenCV and Leptonica report to stderr through process-wide settings of
   // their own; stillpick never writes there.
   cv::utils::logging::setLogLevel(cv::utils::logging::LOG_LEVEL_SILENT);
   setMsgSeverity(L_SEVERITY_NONE);
-  engines_ = std::make_unique<Engines>(Engines{loadDetector(), loadRecogniser()});
+  detector_ = loadDetector();
+  recogniser_ = loadRecogniser();
 }
-
-TextModel::~TextModel() = default;
-TextModel::TextModel(TextModel&&) noexcept = default;
-TextModel& TextModel::operator=(TextModel&&) noexcept = default;
 
 std::vector<TextObservation> TextModel::textObservations(const Image& picture) {
   if (picture.width <= 0 || picture.height <= 0 ||
@@ -122,17 +114,17 @@ std::vector<TextObservation> TextModel::textObservations(const Image& picture) {
   cv::Mat rgb(picture.height, picture.width, CV_8UC3, const_cast<uint8_t*>(picture.rgb.data()));
 
   cv::Mat input = detectorInput(rgb);
-  engines_->detector.setInput(input);
-  cv::Mat output = engines_->detector.forward();  // 1 × 1 × H × W
+  detector_.setInput(input);
+  cv::Mat output = detector_.forward();  // 1 × 1 × H × W
   cv::Mat probability(output.size[2], output.size[3], CV_32F, output.ptr<float>());
   auto lines = joinedWords(inReadingOrder(textLines(probability, float(picture.width) / probability.cols,
                                                     float(picture.height) / probability.rows)));
 
-  tesseract::TessBaseAPI& api = *engines_->recogniser;
+  tesseract::TessBaseAPI& api = *recogniser_;
   SerialOpenMp serial;
   std::vector<TextObservation> observations;
   for (const auto& line : lines) {
-    cv::Mat crop = lineCrop(rgb, line, lineHeight);
+    cv::Mat crop = lineCrop(rgb, line, kLineHeight);
     api.SetImage(crop.data, crop.cols, crop.rows, 1, int(crop.step));
     api.SetSourceResolution(300);
     TextObservation observation;

@@ -1,5 +1,8 @@
 #pragma once
+#include <tesseract/baseapi.h>
+
 #include <memory>
+#include <opencv2/dnn.hpp>
 #include <vector>
 
 #include "base/image.h"
@@ -12,9 +15,6 @@ class TextModel {
   // Loads the embedded detector and English Tesseract data; throws Fail when
   // either cannot be loaded.
   TextModel();
-  ~TextModel();
-  TextModel(TextModel&&) noexcept;
-  TextModel& operator=(TextModel&&) noexcept;
 
   // One observation per detected line, in reading order, each with
   // Tesseract's reading (valid UTF-8, confidence 0..1), or none when it read
@@ -22,6 +22,6 @@ class TextModel {
   std::vector<TextObservation> textObservations(const Image& picture);
 
  private:
-  struct Engines;
-  std::unique_ptr<Engines> engines_;
+  cv::dnn::Net detector_;
+  std::unique_ptr<tesseract::TessBaseAPI> recogniser_;
 };
