@@ -7,6 +7,7 @@
 
 #include "app/cli.h"
 #include "app/emit.h"
+#include "app/interruption.h"
 
 int main(int argc, char** argv) {
   // Standard error is never written: the libraries underneath (FFmpeg,
@@ -18,12 +19,15 @@ int main(int argc, char** argv) {
     close(null);
   }
   std::signal(SIGPIPE, SIG_IGN);
+  handleInterruptions();
   // Large buffers (decoded frames, network blobs) go straight back to the
   // system when freed, instead of the allocator's threshold growing until
   // they stay in the heap: this keeps the peak of a 4K run about 60 MB lower.
   mallopt(M_MMAP_THRESHOLD, 128 * 1024);
   try {
     return CLI::main(std::vector<std::string>(argv, argv + argc));
+  } catch (const std::bad_alloc&) {
+    die("out of memory");
   } catch (const std::exception& error) {
     die(error.what());
   } catch (...) {

@@ -43,6 +43,8 @@ int64_t integerOption(const std::vector<std::string>& args, const std::string& n
 
 namespace {
 
+constexpr const char* kOutOfMemoryMessage = "out of memory";
+
 std::string failureText(const std::exception& error) {
   if (auto fail = dynamic_cast<const Fail*>(&error)) return fail->message;
   std::string text = error.what();
@@ -60,11 +62,12 @@ int runFrames(const std::vector<std::string>& args) {
   Document result;
   try {
     result = frames(settings);
+  } catch (const std::bad_alloc&) {
+    die(kOutOfMemoryMessage);
   } catch (const std::exception& error) {
     die(failureText(error));
   }
-  emit(result);
-  return 0;
+  return emit(result) ? 0 : 1;
 }
 
 int runSelftest(const std::vector<std::string>& args) {
@@ -74,22 +77,20 @@ int runSelftest(const std::vector<std::string>& args) {
   RunSettings settings{*video, 6, 512, temporaryDirectory() / "stillpick-selftest", false};
   try {
     document["frames"] = frames(settings);
+  } catch (const std::bad_alloc&) {
+    die(kOutOfMemoryMessage);  // the whole run is lost, not only its analysis
   } catch (const std::exception& error) {
     document["ok"] = false;
     document["error"] = failureText(error);
   }
-  emit(document);
-  return 0;
+  return emit(document) ? 0 : 1;
 }
 
 }  // namespace
 
 int CLI::main(const std::vector<std::string>& args) {
   const std::string command = args.size() < 2 ? "probe" : args[1];
-  if (command == "probe") {
-    emit(probe());
-    return 0;
-  }
+  if (command == "probe") return emit(probe()) ? 0 : 1;
   if (command == "frames") return runFrames(args);
   if (command == "curate") die("this build has no Foundation Models framework");
   if (command == "selftest") return runSelftest(args);

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "app/interruption.h"
 #include "base/utf8.h"
 
 namespace {
@@ -101,12 +102,13 @@ std::optional<std::string> encodeJson(const Document& document) {
   return out;
 }
 
-void emit(const Document& document) {
+bool emit(const Document& document) {
   std::optional<std::string> text = encodeJson(document);
   std::string line = text ? *text : std::string(kFallbackLine);
   line += '\n';
-  std::fwrite(line.data(), 1, line.size(), stdout);
-  std::fflush(stdout);
+  documentIsPrinting();
+  const size_t written = std::fwrite(line.data(), 1, line.size(), stdout);
+  return std::fflush(stdout) == 0 && written == line.size();
 }
 
 void die(const std::string& message) {

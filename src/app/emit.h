@@ -15,7 +15,9 @@ inline constexpr std::string_view kFallbackLine = R"({"ok":false,"error":"could 
 std::optional<std::string> encodeJson(const Document& document);
 
 // Prints the document (or the fallback line) and one line feed on stdout.
-void emit(const Document& document);
+// False when the line could not be written whole (a full device, a closed
+// output): the caller's run has then failed, though nothing more can say so.
+bool emit(const Document& document);
 
 // Prints the error document for the message and ends the process with 1.
 [[noreturn]] void die(const std::string& message);

@@ -3,6 +3,8 @@
 
 // The failure of a clip whose reading time is used up.
 inline constexpr const char* kOutOfTimeMessage = "the video could not be decoded in time";
+// The failure of a clip none of whose frames decodes.
+inline constexpr const char* kNothingDecodesMessage = "no frame of this file could be decoded";
 
 // Exact-time frames of one clip's first video track: the picture on screen
 // at the requested time, turned to display orientation and scaled down

@@ -29,7 +29,8 @@ Picture resize(const Picture& picture, long longestSide) {
   cv::Mat target(scaled->height, scaled->width, CV_8UC3, scaled->rgb.data());
   try {
     cv::resize(source, target, target.size(), 0, 0, cv::INTER_AREA);
-  } catch (const cv::Exception&) {
+  } catch (const cv::Exception& error) {
+    if (error.code == cv::Error::StsNoMem) throw std::bad_alloc();
     return nullptr;
   }
   return scaled;

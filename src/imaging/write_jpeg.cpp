@@ -12,6 +12,7 @@
 #include <string>
 
 #include "base/fail.h"
+#include "base/pending_file.h"
 
 namespace {
 
@@ -44,8 +45,11 @@ struct TemporaryFile {
       for (char& c : suffix) c = kLetters[letter(random)];
       path = to;
       path.replace_filename("." + to.filename().string() + "." + suffix);
+      // Noted before it exists, so that an interruption at any point removes it.
+      notePendingFile(path.c_str());
       fd = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
       if (fd >= 0) return;
+      clearPendingFile();
       if (errno != EEXIST) failToWrite(to, std::strerror(errno));
     }
     failToWrite(to, std::strerror(EEXIST));
@@ -53,6 +57,7 @@ struct TemporaryFile {
   ~TemporaryFile() {
     if (fd >= 0) close(fd);
     if (!kept) unlink(path.c_str());
+    clearPendingFile();
   }
   TemporaryFile(const TemporaryFile&) = delete;
   TemporaryFile& operator=(const TemporaryFile&) = delete;
@@ -91,10 +96,24 @@ void writeJPEG(const Image& picture, const std::filesystem::path& to, double qua
     if (n < 0) failToWrite(to, std::strerror(errno));
     written += static_cast<size_t>(n);
   }
-  // Some file systems report a full disk only when the file is closed.
+  // On disk before it gets its name: a crash of the machine never leaves an
+  // empty file under a frame's name. Some file systems report a full disk
+  // only here or when the file is closed.
+  if (fsync(file.fd) != 0) failToWrite(to, std::strerror(errno));
   const int closed = close(file.fd);
   file.fd = -1;
   if (closed != 0) failToWrite(to, std::strerror(errno));
   if (rename(file.path.c_str(), to.c_str()) != 0) failToWrite(to, std::strerror(errno));
   file.kept = true;
+}
+
+void syncDirectory(const std::filesystem::path& dir) {
+  const int fd = open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) throw Fail("cannot write " + dir.string() + ": " + std::strerror(errno));
+  const int status = fsync(fd);
+  const int error = errno;
+  close(fd);
+  // Some file systems cannot sync a directory; their renames are as safe as they get.
+  if (status != 0 && error != EINVAL && error != EROFS)
+    throw Fail("cannot write " + dir.string() + ": " + std::strerror(error));
 }

@@ -14,3 +14,7 @@ int jpegQuality(double quality);
 // failed write never leaves a partial file under `to`. Throws Fail "cannot
 // write PATH: reason" with the system's or the encoder's reason.
 void writeJPEG(const Image& picture, const std::filesystem::path& to, double quality);
+
+// Flushes the directory's entries (the names given by writeJPEG's renames) to
+// disk. Throws Fail "cannot write DIR: reason".
+void syncDirectory(const std::filesystem::path& dir);

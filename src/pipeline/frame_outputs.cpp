@@ -61,5 +61,6 @@ ClipDigest writeFrames(const std::vector<FrameSample>& pool, const std::vector<i
     for (const auto& line : record.text) addDistinctLine(digest.texts, line);
     digest.records.push_back(std::move(record));
   }
+  if (!kept.empty()) syncDirectory(outDir);
   return digest;
 }

@@ -35,6 +35,8 @@ Document analyseClip(const StreamFacts& facts, FrameSource& clipFrames, Vision& 
     if (source.outOfTime()) throw Fail(kOutOfTimeMessage);
     throw;
   }
+  // Times skipped for want of time would make a partial result look whole.
+  if (source.outOfTime()) throw Fail(kOutOfTimeMessage);
   source.stopReadingAhead();
   source.rest();
   Selection selection = selectFrames(std::move(candidates), settings.count, vision);
@@ -43,9 +45,10 @@ Document analyseClip(const StreamFacts& facts, FrameSource& clipFrames, Vision& 
   // From here on only the kept frames and their motion partners are needed.
   source.keepOnly(times);
   dropUnkeptPictures(selection);
-  const std::filesystem::path outDir = createOutputDirectory(settings.outDir, settings.freshOutDir);
-  ClipDigest digest = writeFrames(selection.pool, selection.kept, settings.size, outDir, vision);
+  const OutputDirectory outDir = createOutputDirectory(settings.outDir, settings.freshOutDir);
+  ClipDigest digest = writeFrames(selection.pool, selection.kept, settings.size, outDir.path, vision);
   std::optional<std::string> motion = measureMotion(source, facts.duration, times);
+  if (source.outOfTime()) throw Fail(kOutOfTimeMessage);
   return clipSummary(facts, digest, motion);
 }
 

@@ -45,6 +45,6 @@ std::vector<FrameSample> sampleCandidates(FrameSource& source, Vision& vision, d
     sample.print = orDefault([&] { return std::optional(vision.featurePrint(*image)); }, std::optional<FeaturePrint>());
     candidates.push_back(std::move(sample));
   }
-  if (candidates.empty()) throw Fail("no frame of this file could be decoded");
+  if (candidates.empty()) throw Fail(kNothingDecodesMessage);
   return candidates;
 }

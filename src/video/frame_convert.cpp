@@ -168,7 +168,7 @@ Image FrameConverter::scaled(const AVFrame& frame, PictureSize size) {
 // diffuse white nearly linear) and encoded as sRGB.
 Image FrameConverter::toneMapped(const AVFrame& frame, PictureSize size) {
   GraphPtr graph(avfilter_graph_alloc());
-  if (!graph) throw Fail("out of memory");
+  if (!graph) throw std::bad_alloc();
   graph->nb_threads = 1;
   const std::string sourceArgs = "video_size=" + std::to_string(frame.width) + "x" + std::to_string(frame.height) +
                                  ":pix_fmt=" + std::to_string(frame.format) + ":time_base=1/1:pixel_aspect=1/1";
@@ -182,7 +182,7 @@ Image FrameConverter::toneMapped(const AVFrame& frame, PictureSize size) {
 
   InOutPtr outputs(avfilter_inout_alloc());
   InOutPtr inputs(avfilter_inout_alloc());
-  if (!outputs || !inputs) throw Fail("out of memory");
+  if (!outputs || !inputs) throw std::bad_alloc();
   outputs->name = av_strdup("in");
   outputs->filter_ctx = source;
   inputs->name = av_strdup("out");
@@ -199,14 +199,14 @@ Image FrameConverter::toneMapped(const AVFrame& frame, PictureSize size) {
     throw Fail("the tone mapping filters are not available");
 
   FramePtr input(av_frame_clone(&frame));
-  if (!input) throw Fail("out of memory");
+  if (!input) throw std::bad_alloc();
   // Untagged primaries and matrix of a PQ or HLG picture are BT.2020's.
   if (input->color_primaries == AVCOL_PRI_UNSPECIFIED) input->color_primaries = AVCOL_PRI_BT2020;
   if (input->colorspace == AVCOL_SPC_UNSPECIFIED) input->colorspace = AVCOL_SPC_BT2020_NCL;
   if (input->color_range == AVCOL_RANGE_UNSPECIFIED) input->color_range = AVCOL_RANGE_MPEG;
   input->pts = 0;
   FramePtr result(av_frame_alloc());
-  if (!result) throw Fail("out of memory");
+  if (!result) throw std::bad_alloc();
   if (av_buffersrc_add_frame(source, input.get()) < 0 || av_buffersrc_add_frame(source, nullptr) < 0 ||
       av_buffersink_get_frame(sink, result.get()) < 0)
     throw Fail("the picture could not be tone-mapped");

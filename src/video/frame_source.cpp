@@ -4,6 +4,7 @@
 #include <cmath>
 #include <deque>
 #include <limits>
+#include <string>
 
 extern "C" {
 #include <libavformat/avformat.h>
@@ -14,6 +15,7 @@ extern "C" {
 #include "video/clip.h"
 #include "video/frame_convert.h"
 #include "video/media_input.h"
+#include "video/memory_check.h"
 #include "video/picture_limit.h"
 
 namespace {
@@ -36,6 +38,13 @@ constexpr int kBlindSeekSeconds = 10;
 
 constexpr int64_t kNone = AV_NOPTS_VALUE;
 
+// FFmpeg's failure `status`: memory running out ends the run, anything else
+// is a Fail with `message`.
+[[noreturn]] void failUnlessMemory(int status, const char* message) {
+  throwIfMemoryIsShort(status);
+  throw Fail(message);
+}
+
 int64_t earlierOf(int64_t x, int64_t y) {
   if (x == kNone) return y;
   if (y == kNone) return x;
@@ -50,9 +59,21 @@ int64_t laterOf(int64_t x, int64_t y) {
 
 int64_t presentationTime(const AVFrame& frame) { return frame.best_effort_timestamp; }
 
+// Where the clip's time 0 lies on the stream's clock. QuickTime/MP4 and
+// Matroska files keep a timeline of their own that starts at 0, whenever
+// their first frame comes (their duration is measured from there); streams
+// such as MPEG-TS carry a running clock, and their clip starts with the
+// first time stamp.
+int64_t clipStart(const AVFormatContext& format, const AVStream& stream) {
+  const std::string name = format.iformat ? format.iformat->name : "";
+  if (name.starts_with("mov,") || name.starts_with("matroska")) return 0;
+  if (format.start_time != kNone) return av_rescale_q(format.start_time, AV_TIME_BASE_Q, stream.time_base);
+  return stream.start_time != kNone ? stream.start_time : 0;
+}
+
 FramePtr referenceTo(const AVFrame& frame) {
   FramePtr copy(av_frame_clone(&frame));
-  if (!copy) throw Fail("out of memory");
+  if (!copy) throw std::bad_alloc();
   return copy;
 }
 
@@ -132,7 +153,7 @@ DecodedFrameSource::DecodedFrameSource(std::unique_ptr<Clip> clip) : input_(std:
     throw Fail("the video picture is too large");
   packet_.reset(av_packet_alloc());
   scratch_.reset(av_frame_alloc());
-  if (!packet_ || !scratch_) throw Fail("out of memory");
+  if (!packet_ || !scratch_) throw std::bad_alloc();
   openDecoder();
 
   // Packets of the other streams are not even read.
@@ -146,10 +167,7 @@ DecodedFrameSource::DecodedFrameSource(std::unique_ptr<Clip> clip) : input_(std:
     if (parameters->width > 0) geometry.pixelAspect = info.track->width / parameters->width;
   }
   converter_ = std::make_unique<FrameConverter>(geometry);
-  if (format_->start_time != kNone)
-    origin_ = av_rescale_q(format_->start_time, AV_TIME_BASE_Q, stream_->time_base);
-  else if (stream_->start_time != kNone)
-    origin_ = stream_->start_time;
+  origin_ = clipStart(*format_, *stream_);
 
   // The demuxer still stands at the start: read the first packets to learn
   // when the first frame is shown.
@@ -186,18 +204,20 @@ Picture DecodedFrameSource::frameAt(double seconds) {
 
 void DecodedFrameSource::openDecoder() {
   const AVCodecParameters* parameters = stream_->codecpar;
+  // A stream that no decoder reads is a clip none of whose frames decodes.
   const AVCodec* decoder = avcodec_find_decoder(parameters->codec_id);
-  if (!decoder) throw Fail("no decoder for this video format");
+  if (!decoder) throw Fail(kNothingDecodesMessage);
   codec_.reset(avcodec_alloc_context3(decoder));
-  if (!codec_) throw Fail("out of memory");
-  if (avcodec_parameters_to_context(codec_.get(), parameters) < 0) throw Fail("no decoder for this video format");
+  if (!codec_) throw std::bad_alloc();
+  if (avcodec_parameters_to_context(codec_.get(), parameters) < 0) throw Fail(kNothingDecodesMessage);
   codec_->pkt_timebase = stream_->time_base;
   codec_->thread_count = 2;
   codec_->thread_type = FF_THREAD_FRAME | FF_THREAD_SLICE;
   codec_->max_pixels = kMaxPictureArea;
-  if (avcodec_open2(codec_.get(), decoder, nullptr) < 0) {
+  const int status = avcodec_open2(codec_.get(), decoder, nullptr);
+  if (status < 0) {
     codec_.reset();
-    throw Fail("no decoder for this video format");
+    failUnlessMemory(status, kNothingDecodesMessage);
   }
 }
 
@@ -330,6 +350,7 @@ bool DecodedFrameSource::readPacket() {
       break;
     }
     int status = av_read_frame(format_, packet_.get());
+    throwIfMemoryIsShort(status);
     if (status < 0) {
       if (status == AVERROR_EOF || ++errors >= kReadErrorsInARow || avio_feof(format_->pb)) demuxEnded_ = true;
       continue;
@@ -341,7 +362,7 @@ bool DecodedFrameSource::readPacket() {
     }
     if (firstReadTs_ == kNone) firstReadTs_ = earlierOf(packet_->dts, packet_->pts);
     PacketPtr packet(av_packet_alloc());
-    if (!packet) throw Fail("out of memory");
+    if (!packet) throw std::bad_alloc();
     av_packet_move_ref(packet.get(), packet_.get());
     lookahead_.push_back(std::move(packet));
     return true;
@@ -368,6 +389,7 @@ bool DecodedFrameSource::sendNextPacket(int64_t target) {
   lookahead_.pop_front();
   codec_->skip_frame = skippable(*packet, target) ? AVDISCARD_NONREF : AVDISCARD_DEFAULT;
   int status = avcodec_send_packet(codec_.get(), packet.get());
+  throwIfMemoryIsShort(status);
   if (status == AVERROR(EAGAIN)) {
     lookahead_.push_front(std::move(packet));
     return true;
@@ -389,7 +411,11 @@ DecodedFrameSource::Outcome DecodedFrameSource::decodeTo(int64_t target, FramePt
   int errors = 0;
   // Every turn either reads a packet (bounded by the budget) or takes a frame.
   for (int64_t turns = 0; turns < 4 * kPacketBudget; ++turns) {
+    // A picture can take long to decode: the reading time is checked at
+    // every one, not only when the file is read.
+    if (input_->outOfTime()) throw Fail(kOutOfTimeMessage);
     int status = avcodec_receive_frame(codec_.get(), scratch_.get());
+    throwIfMemoryIsShort(status);
     if (status == 0) {
       errors = 0;
       const int64_t pts = presentationTime(*scratch_);
@@ -397,7 +423,10 @@ DecodedFrameSource::Outcome DecodedFrameSource::decodeTo(int64_t target, FramePt
         av_frame_unref(scratch_.get());
         continue;
       }
-      const bool firstFrame = atStart_ && outputs_ == 0;
+      // The stream's own first frame is on screen from the clip's start; a
+      // first frame decoded later (the earlier ones lacking their key frame)
+      // is not, and earlier times have no picture.
+      const bool firstFrame = atStart_ && outputs_ == 0 && (firstPts_ == kNone || pts <= firstPts_);
       ++outputs_;
       current_ = referenceTo(*scratch_);
       av_frame_unref(scratch_.get());

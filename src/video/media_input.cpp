@@ -14,15 +14,22 @@ extern "C" {
 
 #include "base/fail.h"
 #include "base/frame_source.h"
+#include "video/memory_check.h"
 
 namespace {
 
 // Plain container formats only. Playlists (hls, dash), lists of other files
 // (concat, ffconcat), image sequences (image2) and network or device inputs
 // are left out, so a hostile file cannot reach beyond itself.
+// Sound-only and subtitle formats are read too, so that such a file is told
+// apart from one that is not a clip at all.
 constexpr const char* kFormatWhitelist =
     "mov,mp4,m4a,3gp,3g2,mj2,matroska,webm,avi,mpegts,mpeg,mpegvideo,flv,asf,ogg,"
-    "h264,hevc,m4v,mjpeg,ivf,nut,dv,gif,rawvideo,wav,mp3,aac,flac";
+    "h264,hevc,m4v,mjpeg,ivf,nut,dv,gif,apng,rawvideo,"
+    "wav,w64,aiff,caf,au,mp3,aac,ac3,eac3,flac,wv,amr,dts,truehd,srt,ass,webvtt";
+// Streams a file may declare; FFmpeg's own limit, stated here so that the
+// failure can say what happened.
+constexpr int kMaxStreams = 1000;
 
 constexpr int kIoBufferSize = 1 << 16;
 
@@ -67,7 +74,27 @@ int interrupted(void* opaque) {
   return expired(*static_cast<Reader*>(opaque)) ? 1 : 0;
 }
 
-void quietLog(void*, int, const char*, va_list) {}
+// Nothing is printed. The one message that matters, a file declaring more
+// streams than allowed, is noted on the reader of the format that said it.
+template <typename Reader>
+void quietLog(void* context, int, const char* format, va_list) {
+  if (!context || !format || !std::strstr(format, "max_streams")) return;
+  if (*static_cast<const AVClass**>(context) != avformat_get_class()) return;
+  if (auto* reader = static_cast<Reader*>(static_cast<AVFormatContext*>(context)->opaque)) reader->tooManyStreams = true;
+}
+
+// Why a file whose format is not read cannot be read: the format it seems to
+// have, found by probing its first bytes.
+std::string refusedFormatReason(AVIOContext* io, const std::string& path) {
+  if (avio_seek(io, 0, SEEK_SET) < 0) return "Invalid argument";
+  const AVInputFormat* format = nullptr;
+  if (av_probe_input_buffer2(io, &format, path.c_str(), nullptr, 0, 1 << 20) < 0 || !format)
+    return "Invalid data found when processing input";
+  const std::string name = format->name;
+  if (name == "image2" || name.ends_with("_pipe")) return "this is a still picture, not a video";
+  if (format->long_name) return std::string("files in the format ") + format->long_name + " are not read";
+  return "files in the format " + name + " are not read";
+}
 
 }  // namespace
 
@@ -82,7 +109,7 @@ bool MediaInput::outOfTime() const {
 }
 
 std::unique_ptr<MediaInput> MediaInput::open(const std::string& path, std::chrono::milliseconds readingTime) {
-  av_log_set_callback(quietLog);
+  av_log_set_callback(quietLog<Reader>);
   auto input = std::make_unique<MediaInput>();
   input->path_ = path;
   input->reader_.deadline = std::chrono::steady_clock::now() + readingTime;
@@ -96,25 +123,26 @@ std::unique_ptr<MediaInput> MediaInput::open(const std::string& path, std::chron
     throw Fail("cannot open " + path + ": not a regular file");
 
   auto* buffer = static_cast<uint8_t*>(av_malloc(kIoBufferSize));
-  if (!buffer) throw Fail("cannot open " + path + ": out of memory");
-  using Reader = decltype(input->reader_);
+  if (!buffer) throw std::bad_alloc();
   input->io_ = avio_alloc_context(buffer, kIoBufferSize, 0, &input->reader_, readPacket<Reader>, nullptr,
                                   seekFile<Reader>);
   if (!input->io_) {
     av_free(buffer);
-    throw Fail("cannot open " + path + ": out of memory");
+    throw std::bad_alloc();
   }
   input->format_ = avformat_alloc_context();
-  if (!input->format_) throw Fail("cannot open " + path + ": out of memory");
+  if (!input->format_) throw std::bad_alloc();
   input->format_->pb = input->io_;
   input->format_->flags |= AVFMT_FLAG_CUSTOM_IO;
   input->format_->io_open = refuseNestedOpen;
   input->format_->interrupt_callback = AVIOInterruptCB{interrupted<Reader>, &input->reader_};
+  input->format_->opaque = &input->reader_;
 
   AVDictionary* options = nullptr;
   av_dict_set(&options, "format_whitelist", kFormatWhitelist, 0);
   av_dict_set(&options, "protocol_whitelist", "file", 0);
   av_dict_set(&options, "enable_drefs", "0", 0);
+  av_dict_set_int(&options, "max_streams", kMaxStreams, 0);
   // Bounded probing: at most 5 MB and 10 s of the clip are read to find its
   // streams.
   av_dict_set(&options, "probesize", "5000000", 0);
@@ -125,12 +153,10 @@ std::unique_ptr<MediaInput> MediaInput::open(const std::string& path, std::chron
   av_dict_free(&options);
   if (status < 0) {
     input->format_ = nullptr;  // freed by avformat_open_input on failure
-    if (input->outOfTime()) throw Fail(kOutOfTimeMessage);
-    throw Fail("cannot read " + path + ": " + avErrorText(status));
+    input->failOpening(status);
   }
   status = avformat_find_stream_info(input->format_, nullptr);
-  if (input->outOfTime()) throw Fail(kOutOfTimeMessage);
-  if (status < 0) throw Fail("cannot read " + path + ": " + avErrorText(status));
+  if (status < 0 || input->outOfTime()) input->failOpening(status);
 
   for (unsigned i = 0; i < input->format_->nb_streams; ++i) {
     const AVStream* stream = input->format_->streams[i];
@@ -140,6 +166,17 @@ std::unique_ptr<MediaInput> MediaInput::open(const std::string& path, std::chron
     break;
   }
   return input;
+}
+
+void MediaInput::failOpening(int status) {
+  if (outOfTime()) throw Fail(kOutOfTimeMessage);
+  if (reader_.tooManyStreams)
+    throw Fail("cannot read " + path_ + ": the file has more than " + std::to_string(kMaxStreams) + " streams");
+  throwIfMemoryIsShort(status);
+  if (status == AVERROR(ENOMEM)) throw Fail("cannot read " + path_ + ": the file declares sizes too large to be read");
+  // A format left out of the whitelist is refused as an invalid argument.
+  if (status == AVERROR(EINVAL)) throw Fail("cannot read " + path_ + ": " + refusedFormatReason(io_, path_));
+  throw Fail("cannot read " + path_ + ": " + avErrorText(status));
 }
 
 MediaInput::~MediaInput() {

@@ -27,12 +27,15 @@ class MediaInput {
 
  private:
   MediaInput() = default;
+  // Throws the failure that ends an open which returned `status`.
+  [[noreturn]] void failOpening(int status);
   friend std::unique_ptr<MediaInput> std::make_unique<MediaInput>();
   std::string path_;
   struct Reader {
     int fd = -1;
     std::chrono::steady_clock::time_point deadline;
     bool expired = false;
+    bool tooManyStreams = false;  // the file declared more streams than allowed
   } reader_;
   struct AVIOContext* io_ = nullptr;
   AVFormatContext* format_ = nullptr;

@@ -10,6 +10,7 @@
 
 #include "base/fail.h"
 #include "vision/embedded_models.h"
+#include "vision/opencv_failure.h"
 #include "vision/tfjs_graph.h"
 
 namespace {
@@ -71,7 +72,7 @@ std::vector<cv::Mat> forward(cv::dnn::Net& net, const cv::Mat& input, const std:
     net.setInput(cv::dnn::blobFromImage(input, 1.0, cv::Size(), cv::Scalar(), false, false, CV_32F));
     net.forward(results, std::vector<cv::String>(outputs.begin(), outputs.end()));
   } catch (const cv::Exception& e) {
-    throw Fail(std::string(what) + " failed: " + e.what());
+    rethrowOpenCvError(e, what);
   }
   return results;
 }

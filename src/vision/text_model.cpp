@@ -14,6 +14,7 @@
 
 #include "base/fail.h"
 #include "vision/embedded_models.h"
+#include "vision/opencv_failure.h"
 #include "vision/line_crop.h"
 #include "vision/onnx_clip_rewrite.h"
 #include "vision/text_lines.h"
@@ -25,6 +26,9 @@ namespace {
 // so in practice they are only rounded to the detector's 32-pixel grid.
 constexpr int kDetectorLimit = 960;
 constexpr int kLineHeight = 48;
+// Lines read per picture, in reading order: a page of dense text costs a few
+// hundred milliseconds, not seconds.
+constexpr size_t kMostLines = 20;
 
 std::string tessdataDirectory() {
   // Debian places the data under the Tesseract major version; older and
@@ -47,7 +51,7 @@ cv::dnn::Net loadDetector() {
     net.setPreferableTarget(cv::dnn::DNN_TARGET_CPU);
     return net;
   } catch (const cv::Exception& error) {
-    throw Fail("text detector: the model did not load: " + error.msg);
+    rethrowOpenCvError(error, "loading the text detector");
   }
 }
 
@@ -108,6 +112,14 @@ TextModel::TextModel() {
 }
 
 std::vector<TextObservation> TextModel::textObservations(const Image& picture) {
+  try {
+    return readLines(picture);
+  } catch (const cv::Exception& error) {
+    rethrowOpenCvError(error, "text reading");
+  }
+}
+
+std::vector<TextObservation> TextModel::readLines(const Image& picture) {
   if (picture.width <= 0 || picture.height <= 0 ||
       picture.rgb.size() != size_t(picture.width) * size_t(picture.height) * 3)
     return {};
@@ -119,6 +131,7 @@ std::vector<TextObservation> TextModel::textObservations(const Image& picture) {
   cv::Mat probability(output.size[2], output.size[3], CV_32F, output.ptr<float>());
   auto lines = joinedWords(inReadingOrder(textLines(probability, float(picture.width) / probability.cols,
                                                     float(picture.height) / probability.rows)));
+  if (lines.size() > kMostLines) lines.resize(kMostLines);
 
   tesseract::TessBaseAPI& api = *recogniser_;
   SerialOpenMp serial;

@@ -16,12 +16,13 @@ class TextModel {
   // either cannot be loaded.
   TextModel();
 
-  // One observation per detected line, in reading order, each with
-  // Tesseract's reading (valid UTF-8, confidence 0..1), or none when it read
-  // nothing.
+  // One observation per detected line, in reading order (the first 20 lines
+  // of a picture at most), each with Tesseract's reading (valid UTF-8,
+  // confidence 0..1), or none when it read nothing.
   std::vector<TextObservation> textObservations(const Image& picture);
 
  private:
+  std::vector<TextObservation> readLines(const Image& picture);
   cv::dnn::Net detector_;
   std::unique_ptr<tesseract::TessBaseAPI> recogniser_;
 };

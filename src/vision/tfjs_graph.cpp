@@ -7,6 +7,7 @@
 #include <functional>
 
 #include "base/fail.h"
+#include "vision/opencv_failure.h"
 
 using nlohmann::json;
 
@@ -470,7 +471,7 @@ ImportedNet buildNet(const TfjsGraph& graph, const std::vector<std::string>& out
   try {
     return Builder(graph).build(outputs);
   } catch (const cv::Exception& e) {
-    fail(std::string("could not build the network: ") + e.what());
+    rethrowOpenCvError(e, "building the network");
   } catch (const json::exception& e) {
     fail(std::string("malformed attribute: ") + e.what());
   } catch (const std::logic_error& e) {  // a number that does not parse

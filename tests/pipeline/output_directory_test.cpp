@@ -40,16 +40,16 @@ TEST(OutputDirectory, TemporaryDirectoryNeedsAnAbsoluteTmpdir) {
 TEST(OutputDirectory, CreationMakesParentsAndNeverReusesAnExistingName) {
   fs::path base = freshTempDir();
   const fs::path wanted = base / "a" / "b" / "stillpick-00000000";
-  EXPECT_EQ(createOutputDirectory(wanted, true), wanted);
+  EXPECT_EQ(createOutputDirectory(wanted, true).path, wanted);
   EXPECT_TRUE(fs::is_directory(wanted));
-  const fs::path clash = createOutputDirectory(wanted, true);  // the name exists now: another one is drawn
+  const fs::path clash = createOutputDirectory(wanted, true).path;  // the name exists now: another one is drawn
   EXPECT_NE(clash, wanted);
   EXPECT_EQ(clash.parent_path(), wanted.parent_path());
   EXPECT_TRUE(fs::is_directory(clash));
 
   const fs::path shared = base / "stillpick-selftest";
   createOutputDirectory(shared, false);
-  EXPECT_EQ(createOutputDirectory(shared, false), shared);  // reused as it is
+  EXPECT_EQ(createOutputDirectory(shared, false).path, shared);  // reused as it is
 
   std::ofstream(base / "file") << "x";
   EXPECT_THROW(createOutputDirectory(base / "file" / "stillpick-11111111", true), Fail);

@@ -7,11 +7,13 @@
 
 #include <cstring>
 #include <stdexcept>
+#include <thread>
 
 extern char** environ;
 
 RunResult runProgram(const std::string& program, const std::vector<std::string>& args,
-                     const std::vector<std::string>& extraEnv, const std::string& workDir) {
+                     const std::vector<std::string>& extraEnv, const std::string& workDir,
+                     const std::function<void(pid_t)>& during) {
   int out[2], err[2];
   if (pipe(out) != 0 || pipe(err) != 0) throw std::runtime_error("pipe failed");
   pid_t pid = fork();
@@ -41,6 +43,8 @@ RunResult runProgram(const std::string& program, const std::vector<std::string>&
   }
   close(out[1]);
   close(err[1]);
+  std::thread beside;
+  if (during) beside = std::thread(during, pid);
   RunResult result;
   pollfd fds[2] = {{out[0], POLLIN, 0}, {err[0], POLLIN, 0}};
   int open = 2;
@@ -61,6 +65,7 @@ RunResult runProgram(const std::string& program, const std::vector<std::string>&
   }
   int status = 0;
   waitpid(pid, &status, 0);
+  if (beside.joinable()) beside.join();
   result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
   return result;
 }

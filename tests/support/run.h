@@ -1,4 +1,7 @@
 #pragma once
+#include <sys/types.h>
+
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -11,8 +14,11 @@ struct RunResult {
 
 // Runs the program with the given arguments (argv[0] is the program itself),
 // with an optional extra environment entry such as "TMPDIR=/x".
+// `during`, when given, runs beside the program (on a thread of its own) with
+// its process id.
 RunResult runProgram(const std::string& program, const std::vector<std::string>& args,
-                     const std::vector<std::string>& extraEnv = {}, const std::string& workDir = "");
+                     const std::vector<std::string>& extraEnv = {}, const std::string& workDir = "",
+                     const std::function<void(pid_t)>& during = {});
 
 // Runs the stillpick binary built beside the tests.
 RunResult runStillpick(const std::vector<std::string>& args, const std::vector<std::string>& extraEnv = {},
