@@ -19,21 +19,16 @@ std::optional<std::string> arg(const std::vector<std::string>& args, const std::
 }
 
 std::optional<int64_t> parseInteger(const std::string& text) {
-  size_t start = 0;
-  bool negative = false;
-  if (!text.empty() && (text[0] == '+' || text[0] == '-')) {
-    negative = text[0] == '-';
-    start = 1;
-  }
-  if (start == text.size()) return std::nullopt;
-  for (size_t i = start; i < text.size(); ++i)
+  // from_chars takes a leading '-' but not '+': a '+' is stepped over, a '-'
+  // is left for it, which keeps INT64_MIN in range.
+  const size_t start = !text.empty() && text[0] == '+' ? 1 : 0;
+  const size_t digits = start + (text.size() > start && text[start] == '-' && start == 0 ? 1 : 0);
+  if (digits == text.size()) return std::nullopt;
+  for (size_t i = digits; i < text.size(); ++i)
     if (text[i] < '0' || text[i] > '9') return std::nullopt;
-  // from_chars takes a leading '-' but not '+', so the sign is put back by hand
-  // only for the negative case, which keeps INT64_MIN in range.
-  std::string digits = (negative ? "-" : "") + text.substr(start);
   int64_t value = 0;
-  auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), value);
-  if (error != std::errc() || end != digits.data() + digits.size()) return std::nullopt;
+  auto [end, error] = std::from_chars(text.data() + start, text.data() + text.size(), value);
+  if (error != std::errc() || end != text.data() + text.size()) return std::nullopt;
   return value;
 }
 
