@@ -44,7 +44,11 @@ struct TemporaryFile {
       std::string suffix(6, ' ');
       for (char& c : suffix) c = kLetters[letter(random)];
       path = to;
-      path.replace_filename("." + to.filename().string() + "." + suffix);
+      std::string name(1, '.');
+      name += to.filename().string();
+      name += '.';
+      name += suffix;
+      path.replace_filename(name);
       // Noted before it exists, so that an interruption at any point removes it.
       notePendingFile(path.c_str());
       fd = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
