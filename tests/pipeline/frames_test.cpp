@@ -31,6 +31,18 @@ std::string staticClip() {
                                         "' -vf crop=640:360:0:0 -t 6 -r 30 -c:v libx264 -preset ultrafast -pix_fmt yuv420p");
 }
 
+// Twelve seconds: the still picture, colour bars, then a test pattern, four
+// seconds each, with hard cuts between them.
+std::string cutsClip() {
+  return makeClip(
+      "e2e-cuts.mp4",
+      "-loop 1 -t 4 -i '" + stillPicture() +
+          "' -f lavfi -i smptehdbars=size=640x360:rate=30:duration=4 -f lavfi -i "
+          "testsrc=size=640x360:rate=30:duration=4 -filter_complex "
+          "\"[0:v]crop=640:360:0:0,fps=30,setsar=1[a];[1:v]setsar=1[b];[2:v]setsar=1[c];[a][b][c]concat=n=3:v=1,"
+          "format=yuv420p[v]\" -map '[v]' -c:v libx264 -preset ultrafast");
+}
+
 struct FramesRun {
   Document document;
   std::vector<std::pair<int, int>> sizes;  // of the written files, in frame order
@@ -87,13 +99,7 @@ TEST(FramesCommand, StaticClipIsLockedOff) {
 }
 
 TEST(FramesCommand, HardCutsGiveOneFramePerScene) {
-  std::string clip = makeClip(
-      "e2e-cuts.mp4",
-      "-loop 1 -t 4 -i '" + stillPicture() +
-          "' -f lavfi -i smptehdbars=size=640x360:rate=30:duration=4 -f lavfi -i "
-          "testsrc=size=640x360:rate=30:duration=4 -filter_complex "
-          "\"[0:v]crop=640:360:0:0,fps=30,setsar=1[a];[1:v]setsar=1[b];[2:v]setsar=1[c];[a][b][c]concat=n=3:v=1,"
-          "format=yuv420p[v]\" -map '[v]' -c:v libx264 -preset ultrafast");
+  std::string clip = cutsClip();
   Document document = runFrames(clip, {"--count", "3"}).document;
   ASSERT_EQ(document["frames"].size(), 3u);
   std::vector<int> scenes;
@@ -148,7 +154,7 @@ std::string firstHalf(const std::string& path, const std::string& name) {
 }
 
 TEST(FramesCommand, TruncatedClipGivesTheFramesThatDecode) {
-  std::string whole = makeClip("e2e-cuts.mp4", "");  // made by HardCutsGiveOneFramePerScene
+  std::string whole = cutsClip();
   // With its index in front, the part that arrived is analysed.
   std::string indexFirst = makeClip("e2e-cuts-faststart.mp4", "-i '" + whole + "' -c copy -movflags +faststart");
   std::string cut = firstHalf(indexFirst, "e2e-cut-faststart.mp4");
