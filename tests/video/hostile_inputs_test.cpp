@@ -90,6 +90,14 @@ std::string plainMovie() {
                   "-f lavfi -i testsrc2=size=64x48:rate=10:duration=1 -c:v libx264 -preset ultrafast -g 5 -bf 2");
 }
 
+// A copy of plainMovie() that only the calling test opens, so that watching
+// it for opens is not disturbed by other tests running beside it.
+std::string privateMovie(const std::string& name) {
+  const std::string path = fs::absolute(testDataDir() + "/hostile-target-" + name + ".mov").string();
+  fs::copy_file(plainMovie(), path, fs::copy_options::overwrite_existing);
+  return path;
+}
+
 // Largest resident size of this process so far, in kB.
 long peakResidentKb() {
   rusage usage{};
@@ -258,7 +266,7 @@ class OpenWatch {
 };
 
 TEST(HostileInputs, FilesNamingOtherFilesOpenNothingElse) {
-  const std::string target = fs::absolute(plainMovie()).string();
+  const std::string target = privateMovie("named");
   const std::string name = fs::path(target).filename().string();
   const std::string dir = fs::path(target).parent_path().string();
   struct Case {
@@ -296,7 +304,7 @@ std::string aliasTo(const std::string& target) {
 }
 
 TEST(HostileInputs, ExternalDataReferenceIsNotFollowed) {
-  const std::string target = fs::absolute(plainMovie()).string();
+  const std::string target = privateMovie("referenced");
   std::string bytes = bytesOf(target);
   const std::vector<std::string> path = {"moov", "trak", "mdia", "minf", "dinf", "dref"};
   const std::vector<size_t> boxes = boxPath(bytes, path);
