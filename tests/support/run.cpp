@@ -11,7 +11,7 @@
 extern char** environ;
 
 RunResult runProgram(const std::string& program, const std::vector<std::string>& args,
-                     const std::vector<std::string>& extraEnv, const std::string& workDir) {
+                     const std::vector<std::string>& extraEnv) {
   int out[2], err[2];
   if (pipe(out) != 0 || pipe(err) != 0) throw std::runtime_error("pipe failed");
   pid_t pid = fork();
@@ -22,7 +22,6 @@ RunResult runProgram(const std::string& program, const std::vector<std::string>&
     close(out[0]), close(out[1]), close(err[0]), close(err[1]);
     int null = open("/dev/null", O_RDONLY);
     dup2(null, STDIN_FILENO);
-    if (!workDir.empty() && chdir(workDir.c_str()) != 0) _exit(126);
     std::vector<std::string> env;
     for (char** e = environ; *e; ++e) env.emplace_back(*e);
     for (const auto& entry : extraEnv) {
@@ -65,7 +64,6 @@ RunResult runProgram(const std::string& program, const std::vector<std::string>&
   return result;
 }
 
-RunResult runStillpick(const std::vector<std::string>& args, const std::vector<std::string>& extraEnv,
-                       const std::string& workDir) {
-  return runProgram(STILLPICK_BINARY, args, extraEnv, workDir);
+RunResult runStillpick(const std::vector<std::string>& args, const std::vector<std::string>& extraEnv) {
+  return runProgram(STILLPICK_BINARY, args, extraEnv);
 }

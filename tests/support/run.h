@@ -10,10 +10,9 @@ struct RunResult {
 };
 
 // Runs the program with the given arguments (argv[0] is the program itself),
-// with an optional extra environment entry such as "TMPDIR=/x".
+// with optional extra environment entries such as "TMPDIR=/x".
 RunResult runProgram(const std::string& program, const std::vector<std::string>& args,
-                     const std::vector<std::string>& extraEnv = {}, const std::string& workDir = "");
+                     const std::vector<std::string>& extraEnv = {});
 
 // Runs the stillpick binary built beside the tests.
-RunResult runStillpick(const std::vector<std::string>& args, const std::vector<std::string>& extraEnv = {},
-                       const std::string& workDir = "");
+RunResult runStillpick(const std::vector<std::string>& args, const std::vector<std::string>& extraEnv = {});
