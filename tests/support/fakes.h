@@ -39,8 +39,9 @@ class FakeFrameSource : public FrameSource {
 };
 
 // An analysis service whose answers are chosen per picture, keyed by the
-// picture's top-left red value; prints carry that key and their distance
-// comes from a function of the two keys.
+// picture's top-left red value; prints carry that key (or any number put in
+// their one value) and their distance comes from a function of the two keys.
+// Every distance asked is recorded as (from, to).
 class FakeVision : public Vision {
  public:
   std::map<int, std::vector<Classification>> labels;
@@ -48,6 +49,7 @@ class FakeVision : public Vision {
   std::map<int, std::vector<HumanObservation>> people;
   std::map<int, bool> failing;  // every analysis of that picture throws
   std::function<double(int, int)> distanceOf = [](int a, int b) { return a == b ? 0.0 : 1.0; };
+  std::vector<std::pair<int, int>> distanceCalls;
   std::function<void()> onClassify = [] {};  // runs before each classification
 
   static int key(const Image& picture) { return picture.rgb.empty() ? -1 : picture.rgb[0]; }
@@ -70,7 +72,8 @@ class FakeVision : public Vision {
     return FeaturePrint{{static_cast<float>(key(picture))}};
   }
   double distance(const FeaturePrint& from, const FeaturePrint& to) override {
-    return distanceOf(static_cast<int>(from.values.at(0)), static_cast<int>(to.values.at(0)));
+    distanceCalls.emplace_back(static_cast<int>(from.values.at(0)), static_cast<int>(to.values.at(0)));
+    return distanceOf(distanceCalls.back().first, distanceCalls.back().second);
   }
 
  private:
