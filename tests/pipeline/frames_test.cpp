@@ -5,8 +5,8 @@
 #include <filesystem>
 #include <fstream>
 #include <regex>
-#include <set>
 
+#include "app/probe.h"
 #include "support/clips.h"
 #include "support/jpeg_size.h"
 #include "support/run.h"
@@ -14,12 +14,6 @@
 namespace fs = std::filesystem;
 
 namespace {
-
-std::set<std::string> keysOf(const Document& object) {
-  std::set<std::string> keys;
-  for (const auto& [key, value] : object.items()) keys.insert(key);
-  return keys;
-}
 
 std::string stillPicture() {
   return makeClip("e2e-still.png", "-f lavfi -i mandelbrot=size=2560x360:start_scale=1.5 -frames:v 1");
@@ -43,13 +37,16 @@ std::string cutsClip() {
           "format=yuv420p[v]\" -map '[v]' -c:v libx264 -preset ultrafast");
 }
 
+using Sizes = std::vector<std::pair<int, int>>;
+
 struct FramesRun {
   Document document;
-  std::vector<std::pair<int, int>> sizes;  // of the written files, in frame order
+  Sizes sizes;  // of the written files, in frame order
 };
 
-// Runs frames on the clip and checks the document's shape at every level and
-// the written files.
+// Runs frames on the clip, which must succeed with one line and nothing on
+// stderr, and reads the files it names: frame-00.jpg, frame-01.jpg ... in a
+// new directory below the --out directory.
 FramesRun runFrames(const std::string& clip, const std::vector<std::string>& extra = {}) {
   FramesRun run;
   std::string out = freshTempDir();
@@ -59,43 +56,25 @@ FramesRun runFrames(const std::string& clip, const std::vector<std::string>& ext
   EXPECT_EQ(result.status, 0) << result.out;
   EXPECT_EQ(result.err, "");
   EXPECT_EQ(std::count(result.out.begin(), result.out.end(), '\n'), 1);
-  Document document = Document::parse(result.out);
-  EXPECT_EQ(keysOf(document), (std::set<std::string>{"facts", "frames", "motion", "ok", "vision"}));
-  EXPECT_EQ(keysOf(document["facts"]), (std::set<std::string>{"duration_s", "fps", "height", "vertical", "width"}));
-  EXPECT_EQ(keysOf(document["vision"]), (std::set<std::string>{"labels", "people", "text"}));
-  EXPECT_EQ(document["ok"], true);
-  std::regex dirName(R"(stillpick-[0-9A-F]{8})");
-  int number = 0;
-  for (const auto& record : document["frames"]) {
-    EXPECT_EQ(keysOf(record), (std::set<std::string>{"labels", "path", "people", "t", "text"}));
+  run.document = Document::parse(result.out);
+  EXPECT_EQ(run.document["ok"], true);
+  for (const auto& record : run.document["frames"]) {
     fs::path path = record["path"].get<std::string>();
     EXPECT_EQ(path.parent_path().parent_path(), fs::path(out));
-    EXPECT_TRUE(std::regex_match(path.parent_path().filename().string(), dirName)) << path;
     char name[32];
-    std::snprintf(name, sizeof name, "frame-%02d.jpg", number++);
+    std::snprintf(name, sizeof name, "frame-%02zu.jpg", run.sizes.size());
     EXPECT_EQ(path.filename(), name);
     run.sizes.push_back(jpegSize(path));
     EXPECT_NE(run.sizes.back(), std::make_pair(0, 0)) << path;
-    for (const auto& label : record["labels"])
-      EXPECT_EQ(keysOf(label), (std::set<std::string>{"confidence", "label"}));
   }
   fs::remove_all(out);
-  run.document = document;
   return run;
 }
 
 TEST(FramesCommand, StaticClipIsLockedOff) {
-  std::string clip = staticClip();
-  FramesRun run = runFrames(clip, {"--count", "3", "--size", "320"});
-  const Document& document = run.document;
-  EXPECT_EQ(document["facts"]["width"], 640);
-  EXPECT_EQ(document["facts"]["height"], 360);
-  EXPECT_EQ(document["facts"]["fps"], 30.0);
-  EXPECT_EQ(document["facts"]["duration_s"], 6.0);
-  EXPECT_EQ(document["facts"]["vertical"], false);
-  ASSERT_EQ(document["frames"].size(), 3u);
-  EXPECT_EQ(run.sizes[0], std::make_pair(320, 180));
-  EXPECT_EQ(document["motion"], "locked off, no camera movement");
+  FramesRun run = runFrames(staticClip(), {"--count", "3", "--size", "320"});
+  EXPECT_EQ(run.sizes, Sizes(3, {320, 180}));
+  EXPECT_EQ(run.document["motion"], "locked off, no camera movement");
 }
 
 TEST(FramesCommand, HardCutsGiveOneFramePerScene) {
@@ -121,23 +100,19 @@ TEST(FramesCommand, PortraitClipByRotation) {
                                                             "-preset ultrafast -pix_fmt yuv420p");
   std::string portrait = makeClip("e2e-portrait.mp4", "-i '" + landscape + "' -c copy -metadata:s:v:0 rotate=90");
   FramesRun run = runFrames(portrait, {"--count", "2"});
-  const Document& document = run.document;
-  EXPECT_EQ(document["facts"]["width"], 360);
-  EXPECT_EQ(document["facts"]["height"], 640);
-  EXPECT_EQ(document["facts"]["vertical"], true);
-  ASSERT_EQ(document["frames"].size(), 2u);
-  EXPECT_EQ(run.sizes[1], std::make_pair(288, 512));
+  EXPECT_EQ(run.document["facts"],
+            (Document{{"duration_s", 3.0}, {"fps", 30.0}, {"height", 640}, {"vertical", true}, {"width", 360}}));
+  EXPECT_EQ(run.sizes, Sizes(2, {288, 512}));
 }
 
 TEST(FramesCommand, CountZeroKeepsNothingButCreatesTheDirectory) {
-  std::string clip = staticClip();
   std::string out = freshTempDir();
-  RunResult result = runStillpick({"frames", "--video", clip, "--count", "0", "--out", out});
+  RunResult result = runStillpick({"frames", "--video", staticClip(), "--count", "0", "--out", out});
+  EXPECT_EQ(result.out, R"({"facts":{"duration_s":6.0,"fps":30.0,"height":360,"vertical":false,"width":640},)"
+                        R"("frames":[],"motion":null,"ok":true,"vision":{"labels":[],"people":0,"text":[]}})"
+                        "\n");
   EXPECT_EQ(result.status, 0);
-  Document document = Document::parse(result.out);
-  EXPECT_EQ(document["frames"], Document::array());
-  EXPECT_EQ(document["vision"], (Document{{"labels", Document::array()}, {"text", Document::array()}, {"people", 0}}));
-  EXPECT_EQ(document["motion"], nullptr);
+  EXPECT_EQ(result.err, "");
   int directories = 0;
   for (const auto& entry : fs::directory_iterator(out)) directories += entry.is_directory() && fs::is_empty(entry);
   EXPECT_EQ(directories, 1);
@@ -188,17 +163,18 @@ TEST(FramesCommand, OutputPathThatIsNotUtf8GivesTheFallbackLine) {
 }
 
 TEST(FramesCommand, SelftestNestsTheFramesDocument) {
-  std::string clip = staticClip();
   std::string tmp = freshTempDir();
-  RunResult result = runStillpick({"selftest", "--video", clip, "--count", "2", "--out", "/nowhere"}, {"TMPDIR=" + tmp});
+  RunResult result =
+      runStillpick({"selftest", "--video", staticClip(), "--count", "2", "--out", "/nowhere"}, {"TMPDIR=" + tmp});
   EXPECT_EQ(result.status, 0);
+  EXPECT_EQ(result.err, "");
   Document document = Document::parse(result.out);
-  EXPECT_EQ(keysOf(document), (std::set<std::string>{"frames", "ok", "probe"}));
+  EXPECT_EQ(document.size(), 3u);
   EXPECT_EQ(document["ok"], true);
+  EXPECT_EQ(document["probe"], probe());
   EXPECT_EQ(document["frames"]["ok"], true);
   EXPECT_EQ(document["frames"]["frames"].size(), 6u);  // count 6 whatever the command line says
-  EXPECT_EQ(document["probe"]["local_reason"], "this build of macOS has no Foundation Models framework");
-  EXPECT_TRUE(fs::exists(fs::path(tmp) / "stillpick-selftest" / "frame-00.jpg"));
+  EXPECT_TRUE(fs::exists(fs::path(tmp) / "stillpick-selftest" / "frame-05.jpg"));
   fs::remove_all(tmp);
 }
 
