@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "support/fakes.h"
+#include "support/failure.h"
 
 namespace {
 
@@ -26,12 +27,7 @@ TEST(PartnerFrames, MotionPairsOfTheCandidatePassComeFromMemory) {
   clip.requests.clear();
   EXPECT_EQ(frames.frameAt(1.0), first);  // the very same picture
   EXPECT_EQ(frames.frameAt(1.0 + 0.12)->rgb[0], 11);
-  try {
-    frames.frameAt(4.95 + 0.12);
-    ADD_FAILURE() << "a remembered failure was not repeated";
-  } catch (const Fail& fail) {
-    EXPECT_EQ(fail.message, "damaged");
-  }
+  EXPECT_EQ(failureOf([&] { frames.frameAt(4.95 + 0.12); }), "damaged");  // a remembered failure is repeated
   EXPECT_THROW(frames.frameAt(5.5 + 0.12), Fail);
   EXPECT_TRUE(clip.requests.empty());
 
