@@ -1,13 +1,17 @@
 #pragma once
+#include <ostream>
 #include <string>
 #include <vector>
 
 // Result of running a program to completion.
 struct RunResult {
-  std::string out;
-  std::string err;
+  std::string out, err;
   int status = -1;  // exit status, or -1 when it did not exit normally
+  bool operator==(const RunResult&) const = default;
 };
+
+// How a failed comparison shows a result.
+void PrintTo(const RunResult& result, std::ostream* os);
 
 // Runs the program with the given arguments (argv[0] is the program itself),
 // with optional extra environment entries such as "TMPDIR=/x".
