@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <regex>
 
+#include "app/probe.h"
 #include "support/clips.h"
 #include "support/run.h"
 
@@ -13,7 +14,13 @@ namespace {
 const std::string kReportHead =
     R"({"frames":true,"local_model":false,"local_multimodal":false,)"
     R"("local_reason":"this build of macOS has no Foundation Models framework","ok":true,"os":")";
-const std::string kReportTail = "\"vision\":true}\n";
+const std::string kReportTail = "\"vision\":true}";
+
+// The probe report, with this machine's os text, as the process prints it.
+std::string probeReport() {
+  const std::string os = probe()["os"];
+  return kReportHead + std::regex_replace(os, std::regex("/"), "\\/") + "\"," + kReportTail;
+}
 
 TEST(CommandLine, FailuresPrintTheExactErrorDocument) {
   // Arguments and the one line printed; every one exits with status 1.
@@ -36,64 +43,44 @@ TEST(CommandLine, FailuresPrintTheExactErrorDocument) {
       {{"bad\xFF"}, R"({"ok":false,"error":"could not encode the result"})"},
       {{"line\nbreak/\"q\"\\"}, R"({"error":"unknown command line\nbreak\/\"q\"\\","ok":false})"},
   };
-  for (const auto& [args, line] : cases) {
-    RunResult result = runStillpick(args);
-    EXPECT_EQ(result.out, line + "\n") << "args[0]: " << args[0];
-    EXPECT_EQ(result.status, 1) << "args[0]: " << args[0];
-    EXPECT_EQ(result.err, "");
-  }
+  for (const auto& [args, line] : cases) EXPECT_EQ(runStillpick(args), (RunResult{line + "\n", "", 1})) << args[0];
 }
 
 TEST(CommandLine, ProbeIsTheDefaultAndIgnoresFurtherWords) {
-  for (const auto& args : std::vector<std::vector<std::string>>{{}, {"probe"}, {"probe", "--video", "x", "extra"}}) {
-    RunResult result = runStillpick(args);
-    EXPECT_EQ(result.status, 0);
-    EXPECT_EQ(result.err, "");
-    ASSERT_EQ(result.out.rfind(kReportHead, 0), 0u) << result.out;
-    ASSERT_GE(result.out.size(), kReportHead.size() + kReportTail.size());
-    EXPECT_EQ(result.out.substr(result.out.size() - kReportTail.size()), kReportTail);
-    std::string os = result.out.substr(kReportHead.size(), result.out.size() - kReportHead.size() - kReportTail.size());
-    EXPECT_TRUE(os.size() > 3 && os.substr(os.size() - 2) == "\",") << os;
-    EXPECT_EQ(std::count(result.out.begin(), result.out.end(), '\n'), 1);
-  }
+  for (const auto& args : std::vector<std::vector<std::string>>{{}, {"probe"}, {"probe", "--video", "x", "extra"}})
+    EXPECT_EQ(runStillpick(args), (RunResult{probeReport() + "\n", "", 0}));
 }
 
 TEST(CommandLine, SelftestReportsAFailedAnalysisInsideTheDocument) {
-  std::string tmp = freshTempDir();
-  RunResult result = runStillpick({"selftest", "--video", "/no/such.mov", "--count", "2"}, {"TMPDIR=" + tmp});
-  EXPECT_EQ(result.status, 0);
-  EXPECT_EQ(result.err, "");
-  std::regex shape(R"(^\{"error":"cannot open \\/no\\/such\.mov: No such file or directory","ok":false,"probe":\{"frames":true,.*"vision":true\}\}
-$)");
-  EXPECT_TRUE(std::regex_match(result.out, shape)) << result.out;
+  const std::string tmp = freshTempDir();
+  EXPECT_EQ(runStillpick({"selftest", "--video", "/no/such.mov", "--count", "2"}, {"TMPDIR=" + tmp}),
+            (RunResult{R"({"error":"cannot open \/no\/such.mov: No such file or directory","ok":false,"probe":)" +
+                           probeReport() + "}\n",
+                       "", 0}));
   std::filesystem::remove_all(tmp);
 }
 
+// The lookup the commands share: the first "--name" anywhere, argv[0]
+// included, and the word after it, whatever that is.
 TEST(ArgumentLookup, FirstMatchAnywhereWins) {
-  const std::vector<std::string> args = {"stillpick", "frames", "--video", "a.mov", "--video", "b.mov",
-                                         "--count", "--size"};
+  const std::vector<std::string> args = {"--video", "a.mov", "--video", "b.mov", "--count", "--size"};
   EXPECT_EQ(arg(args, "video"), "a.mov");
   EXPECT_EQ(arg(args, "count"), "--size");
   EXPECT_EQ(arg(args, "size"), std::nullopt);  // last element
-  EXPECT_EQ(arg(args, "out"), std::nullopt);
-  EXPECT_EQ(arg({"--video", "x"}, "video"), "x");  // argv[0] is searched too
-  EXPECT_EQ(arg({"s", "frames", "--video", ""}, "video"), "");
   EXPECT_EQ(arg({"s", "frames", "--Video", "x"}, "video"), std::nullopt);
 }
 
 TEST(IntegerOption, StrictDecimalGrammarWithinInt64) {
   const std::vector<std::pair<std::string, std::optional<int64_t>>> cases = {
-      {"4", 4}, {"+4", 4}, {"-2", -2}, {"-0", 0}, {"007", 7},
-      {"9223372036854775807", INT64_MAX}, {"-9223372036854775808", INT64_MIN},
-      {"9223372036854775808", std::nullopt}, {"-9223372036854775809", std::nullopt},
-      {"", std::nullopt}, {"+", std::nullopt}, {"+-4", std::nullopt}, {" 4", std::nullopt}, {"4 ", std::nullopt},
-      {"4.0", std::nullopt}, {"0x10", std::nullopt}, {"\xD9\xA4", std::nullopt},  // Arabic-Indic digit four
+      {"+4", 4}, {"-2", -2}, {"-0", 0}, {"007", 7}, {"9223372036854775807", INT64_MAX},
+      {"-9223372036854775808", INT64_MIN}, {"9223372036854775808", std::nullopt},
+      {"-9223372036854775809", std::nullopt}, {"", std::nullopt}, {"+", std::nullopt}, {"+-4", std::nullopt},
+      {" 4", std::nullopt}, {"4 ", std::nullopt}, {"4.0", std::nullopt}, {"0x10", std::nullopt},
+      {"\xD9\xA4", std::nullopt},  // Arabic-Indic digit four
   };
   for (const auto& [text, expected] : cases) EXPECT_EQ(parseInteger(text), expected) << "'" << text << "'";
   EXPECT_EQ(integerOption({"s", "frames", "--count", "4.0"}, "count", 6), 6);
-  EXPECT_EQ(integerOption({"s", "frames", "--count"}, "count", 6), 6);
   EXPECT_EQ(integerOption({"s", "frames", "--size", "-3"}, "size", 512), -3);
-  EXPECT_EQ(integerOption({"s", "frames"}, "size", 512), 512);
 }
 
 }  // namespace
