@@ -39,6 +39,8 @@ TEST(CommandLine, FailuresPrintTheExactErrorDocument) {
       {{"frames", "--video", "concat:a.mp4|b.mp4"},
        R"({"error":"cannot open concat:a.mp4|b.mp4: No such file or directory","ok":false})"},
       {{"frames", "--video", "pipe:0"}, R"({"error":"cannot open pipe:0: No such file or directory","ok":false})"},
+      {{"frames", "--video", makeClip("sound-only.wav", "-f lavfi -i anullsrc=r=8000:cl=mono -t 0.5")},
+       R"({"error":"this file has no video track","ok":false})"},
       {{"caf\xC3\xA9"}, "{\"error\":\"unknown command caf\xC3\xA9\",\"ok\":false}"},
       {{"bad\xFF"}, R"({"ok":false,"error":"could not encode the result"})"},
       {{"line\nbreak/\"q\"\\"}, R"({"error":"unknown command line\nbreak\/\"q\"\\","ok":false})"},
