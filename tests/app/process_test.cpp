@@ -34,7 +34,7 @@ TEST(Process, SignalsEndTheRunWithOneLineAndTheirStatus) {
   for (int signal : {SIGINT, SIGTERM, SIGHUP}) {
     const std::string out = freshTempDir();
     RunResult result = runProgram(STILLPICK_BINARY, {"frames", "--video", clip(), "--out", out, "--count", "30"}, {},
-                                  "", [&](pid_t pid) {
+                                  [&](pid_t pid) {
                                     std::this_thread::sleep_for(700ms);
                                     kill(pid, signal);
                                   });
@@ -89,7 +89,7 @@ TEST(Process, SelftestFolderIsNeverSomeoneElses) {
   const int held = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   ASSERT_EQ(flock(held, LOCK_EX), 0);
   bool finishedEarly = true;
-  RunResult result = runProgram(STILLPICK_BINARY, {"selftest", "--video", clip()}, env, "", [&](pid_t pid) {
+  RunResult result = runProgram(STILLPICK_BINARY, {"selftest", "--video", clip()}, env, [&](pid_t pid) {
     std::this_thread::sleep_for(1500ms);
     finishedEarly = kill(pid, 0) != 0;
     close(held);

@@ -2,126 +2,77 @@
 
 #include <gtest/gtest.h>
 
-#include <cmath>
-#include <functional>
-#include <limits>
 #include <stdexcept>
+
+#include "support/fakes.h"
 
 namespace {
 
-// Prints carry an id in their one value; distance(from, to) comes from a
-// function of the two ids, and every call is recorded as (from, to).
-struct FakeVision : Vision {
-  std::function<double(int from, int to)> table = [](int, int) { return 0.0; };
-  std::vector<std::pair<int, int>> calls;
-  std::vector<Classification> classifications(const Image&) override { return {}; }
-  std::vector<TextObservation> textObservations(const Image&) override { return {}; }
-  std::vector<HumanObservation> humans(const Image&) override { return {}; }
-  FeaturePrint featurePrint(const Image&) override { return {}; }
-  double distance(const FeaturePrint& from, const FeaturePrint& to) override {
-    const int a = static_cast<int>(from.values.at(0)), b = static_cast<int>(to.values.at(0));
-    calls.emplace_back(a, b);
-    return table(a, b);
-  }
-};
-
-FrameSample sample(int id, double sharp = 1, double lum = 0.5, bool printed = true) {
-  FrameSample s;
-  s.time = id * 1.5 + 0.25;
-  s.sharp = sharp;
-  s.lum = lum;
-  if (printed) s.print = FeaturePrint{{static_cast<float>(id)}};
-  return s;
-}
-
-std::vector<FrameSample> samples(const std::vector<double>& sharps) {
-  std::vector<FrameSample> list;
-  for (size_t i = 0; i < sharps.size(); ++i) list.push_back(sample(int(i), sharps[i]));
-  return list;
-}
-
 using Kept = std::vector<int64_t>;
 
-TEST(VisualChange, HalfTheDistanceCappedAtOne) {
-  const double nan = std::numeric_limits<double>::quiet_NaN();
-  struct Case {
-    double distance;
-    double change;
-  };
-  const std::vector<Case> cases = {{0, 0}, {0.4, 0.2}, {1.99, 0.995}, {2, 1}, {7.5, 1}, {nan, 1}};
-  for (const auto& c : cases) {
-    FakeVision vision;
-    vision.table = [&](int, int) { return c.distance; };
-    EXPECT_EQ(visualChange(vision, sample(0), sample(1)), c.change) << c.distance;
-  }
-}
+double none(int, int) { return 0.0; }
 
-TEST(VisualChange, HalfWithoutADistance) {
-  FakeVision vision;
-  vision.table = [](int, int) -> double { throw std::runtime_error("no distance"); };
-  EXPECT_EQ(visualChange(vision, sample(0), sample(1)), 0.5);
-  vision.table = [](int, int) { return 0.0; };
-  vision.calls.clear();
-  EXPECT_EQ(visualChange(vision, sample(0, 1, 0.5, false), sample(1)), 0.5);
-  EXPECT_EQ(visualChange(vision, sample(0), sample(1, 1, 0.5, false)), 0.5);
-  EXPECT_EQ(vision.calls.size(), 0u);
+// Its print carries the id.
+FrameSample sample(int id, double sharp = 1, double lum = 0.5, bool printed = true) {
+  return {id * 1.5 + 0.25, nullptr, printed ? std::optional(FeaturePrint{{float(id)}}) : std::nullopt, sharp, lum};
 }
 
 TEST(SceneBoundaries, CutWhereTheChangeReachesMeanPlusSpread) {
-  struct Case {
-    std::vector<double> changes;
-    Kept boundaries;
-  };
-  const std::vector<Case> cases = {
-      {{0.1, 0.1, 0.9, 0.1}, {0, 3, 5}},  // threshold about 0.785
-      {{0.1, 0.1, 0.1}, {0, 4}},          // threshold lifted from 0.1 to 0.12
-      {{0.5, 0.5, 0.5}, {0, 1, 2, 3, 4}}, // every change equals the threshold
-      {{0, 0, 0.9}, {0, 3, 4}},           // population deviation: threshold 0.894; n - 1 would give 1.03
-      {{0.2, 0.13}, {0, 3}},              // above the mean is not enough: threshold 0.214
+  const std::vector<std::pair<std::vector<double>, Kept>> cases = {
+      {{0.1, 0.1, 0.9, 0.1}, {0, 3, 5}},   // threshold about 0.785
+      {{0.1, 0.1, 0.1}, {0, 4}},           // threshold lifted from 0.1 to 0.12
+      {{0.5, 0.5, 0.5}, {0, 1, 2, 3, 4}},  // every change equals the threshold
+      {{0, 0, 0.9}, {0, 3, 4}},            // population deviation: threshold 0.894; n - 1 would give 1.03
       {{0}, {0, 2}},
   };
-  for (const auto& c : cases) EXPECT_EQ(sceneBoundaries(c.changes), c.boundaries);
+  for (const auto& [changes, boundaries] : cases) EXPECT_EQ(sceneBoundaries(changes), boundaries);
 }
-
-using Distance = std::function<double(int from, int to)>;
-
-double none(int, int) { return 0.0; }
 
 TEST(SelectFrames, KeepsTheDocumentedPositions) {
   const double fromSharpest[] = {0.3, 0.1, 0, 0.2, 0.3};
   const double steps[] = {0.1, 0.1, 0.9, 0.1};
-  struct Case {
-    const char* what;
-    std::vector<double> sharps;
-    Distance distance;
-    int64_t count;
-    Kept kept;
-  };
-  const std::vector<Case> cases = {
-      {"static clip: sharpest, then the lowest positions", {1, 1, 1, 1, 1, 9, 1, 1, 1, 1}, none, 3, {0, 1, 5}},
-      {"sharpest of each scene, no fill when enough", {1, 3, 2, 1, 5},
-       [&](int from, int to) { return to == from + 1 ? 2 * steps[from] : 0.0; }, 2, {1, 4}},
-      {"equal sharpness goes to the earlier frame", {1, 4, 2, 4, 3}, none, 1, {1}},
-      {"count above the pool keeps everything", {1, 2, 3}, none, 50, {0, 1, 2}},
-      {"largest count", {1, 2, 3}, none, std::numeric_limits<int64_t>::max(), {0, 1, 2}},
-      {"single frame", {4}, none, 3, {0}},
-      {"single frame, count 0", {4}, none, 0, {}},
-      // Changes from the sharpest (2): 0 and 4 tie at the largest, 0 wins.
-      {"second pick is the most changed from the sharpest", {1, 1, 5, 1, 1},
-       [&](int from, int to) { return from == 2 ? fromSharpest[to] : 0.0; }, 2, {0, 2}},
-      // A third pick takes the smallest change from either kept frame.
-      {"novelty is the smallest change from the kept frames", {1, 1, 5, 1, 1},
-       [&](int from, int to) { return from == 2 ? fromSharpest[to] : from == 0 ? (to == 4 ? 0.05 : 0.25) : 0.0; }, 3,
-       {0, 2, 3}},
-      // Scenes give 0 and 4, the fill adds 1: the result is in time order.
-      {"kept list ends in time order", {1, 1, 1, 1, 7}, [](int from, int to) { return from == 2 && to == 3 ? 2.0 : 0.0; },
-       3, {0, 1, 4}},
-  };
-  for (const auto& c : cases) {
+  // What the case shows, the sharpness of each frame, the distances, the count and the positions kept.
+  using Case = std::tuple<const char*, std::vector<double>, std::function<double(int, int)>, int64_t, Kept>;
+  for (const auto& [what, sharps, distance, count, kept] : std::vector<Case>{
+           {"static clip: sharpest, then the lowest positions", {1, 1, 1, 1, 1, 9, 1, 1, 1, 1}, none, 3, {0, 1, 5}},
+           {"sharpest of each scene, no fill when enough", {1, 3, 2, 1, 5},
+            [&](int from, int to) { return to == from + 1 ? 2 * steps[from] : 0.0; }, 2, {1, 4}},
+           {"equal sharpness goes to the earlier frame", {1, 4, 2, 4, 3}, none, 1, {1}},
+           {"count above the pool keeps everything", {1, 2, 3}, none, INT64_MAX, {0, 1, 2}},
+           {"single frame", {4}, none, 3, {0}},
+           {"negative count", {1, 2, 3}, none, INT64_MIN, {}},
+           // Changes from the sharpest (2): 0 and 4 tie at the largest, 0 wins.
+           {"second pick is the most changed from the sharpest", {1, 1, 5, 1, 1},
+            [&](int from, int to) { return from == 2 ? fromSharpest[to] : 0.0; }, 2, {0, 2}},
+           // A third pick takes the smallest change from either kept frame.
+           {"novelty is the smallest change from the kept frames", {1, 1, 5, 1, 1},
+            [&](int from, int to) { return from == 2 ? fromSharpest[to] : from == 0 ? (to == 4 ? 0.05 : 0.25) : 0.0; },
+            3, {0, 2, 3}},
+           // Scenes give 0 and 4, the fill adds 1: the result is in time order.
+           {"kept list ends in time order", {1, 1, 1, 1, 7},
+            [](int from, int to) { return from == 2 && to == 3 ? 2.0 : 0.0; }, 3, {0, 1, 4}},
+           // Changes [0, 0.5, 0]: threshold max(0.1667 + 1.4 x 0.2357, 0.12) = 0.497, so the failure cuts in two.
+           {"a failed distance counts as half", {1, 2, 3, 1},
+            [](int from, int to) { return from == 1 && to == 2 ? throw std::runtime_error("no distance") : 0.0; },
+            2, {1, 2}}}) {
     FakeVision vision;
-    vision.table = c.distance;
-    EXPECT_EQ(selectFrames(samples(c.sharps), c.count, vision).kept, c.kept) << c.what;
+    vision.distanceOf = distance;
+    std::vector<FrameSample> samples;
+    for (size_t i = 0; i < sharps.size(); ++i) samples.push_back(sample(int(i), sharps[i]));
+    EXPECT_EQ(selectFrames(samples, count, vision).kept, kept) << what;
   }
+}
+
+TEST(SelectFrames, PoolIsTheStrictlyWellExposedFramesUnlessNoneIs) {
+  FakeVision vision;
+  vision.distanceOf = none;
+  const Selection selection =
+      selectFrames({sample(0, 9, 0.06), sample(1, 1, 0.5), sample(2, 9, 0.97), sample(3, 2, 0.3)}, 5, vision);
+  ASSERT_EQ(selection.pool.size(), 2u);
+  EXPECT_EQ(std::pair(selection.pool[0].time, selection.pool[1].time), std::pair(sample(1).time, sample(3).time));
+  EXPECT_EQ(selection.kept, (Kept{0, 1}));  // positions in the pool
+  const Selection dark = selectFrames({sample(0, 1, 0.01), sample(1, 5, 0.06), sample(2, 2, 0.0)}, 1, vision);
+  EXPECT_EQ(std::pair(dark.pool.size(), dark.kept), std::pair(size_t{3}, Kept{1}));
 }
 
 TEST(SelectFrames, WithoutPrintsEveryFrameIsItsOwnScene) {
@@ -129,56 +80,7 @@ TEST(SelectFrames, WithoutPrintsEveryFrameIsItsOwnScene) {
   std::vector<FrameSample> list;
   for (int i = 0; i < 6; ++i) list.push_back(sample(i, 6 - i, 0.5, false));
   EXPECT_EQ(selectFrames(list, 4, vision).kept, (Kept{0, 1, 2, 3}));
-  EXPECT_EQ(selectFrames(list, 10, vision).kept, (Kept{0, 1, 2, 3, 4, 5}));
-  EXPECT_TRUE(vision.calls.empty());
-}
-
-TEST(SelectFrames, PoolIsTheStrictlyWellExposedFramesUnlessNoneIs) {
-  FakeVision vision;
-  std::vector<FrameSample> list = {sample(0, 9, 0.06), sample(1, 1, 0.5), sample(2, 9, 0.97), sample(3, 2, 0.3),
-                                   sample(4, 9, 0.98)};
-  const Selection selection = selectFrames(list, 5, vision);
-  ASSERT_EQ(selection.pool.size(), 2u);
-  EXPECT_EQ(selection.pool[0].time, list[1].time);
-  EXPECT_EQ(selection.pool[1].time, list[3].time);
-  EXPECT_EQ(selection.kept, (Kept{0, 1}));  // positions in the pool
-  const Selection dark = selectFrames({sample(0, 1, 0.01), sample(1, 5, 0.06), sample(2, 2, 0.0)}, 1, vision);
-  EXPECT_EQ(dark.pool.size(), 3u);
-  EXPECT_EQ(dark.kept, Kept{1});
-}
-
-TEST(SelectFrames, NothingKeptForZeroOrNegativeCountButChangesAreMeasured) {
-  for (int64_t count : {int64_t{0}, int64_t{-1}, std::numeric_limits<int64_t>::min()}) {
-    FakeVision vision;
-    const Selection selection = selectFrames(samples({1, 2, 3, 4}), count, vision);
-    EXPECT_TRUE(selection.kept.empty()) << count;
-    EXPECT_EQ(vision.calls.size(), 3u) << count;
-  }
-}
-
-TEST(SelectFrames, KeptFrameIsTheReceiverOfTheFillDistances) {
-  // from -> to is small, to -> from is large: the pick shows which print
-  // the distance was asked of.
-  FakeVision vision;
-  vision.table = [](int from, int to) {
-    if (to == from + 1) return 0.0;  // neighbours: one scene
-    if (from == 0) return to == 2 ? 1.0 : 0.5;
-    if (to == 0) return from == 3 ? 1.0 : 0.2;
-    return 0.0;
-  };
-  EXPECT_EQ(selectFrames(samples({9, 1, 1, 1}), 2, vision).kept, (Kept{0, 2}));
-  for (size_t i = 3; i < vision.calls.size(); ++i) EXPECT_EQ(vision.calls[i].first, 0);
-}
-
-TEST(SelectFrames, FailedDistancesCountAsHalf) {
-  FakeVision vision;
-  vision.table = [](int from, int to) -> double {
-    if (from == 1 && to == 2) throw std::runtime_error("no distance");
-    return 0.0;
-  };
-  // Changes [0, 0.5, 0]: threshold max(0.1667 + 1.4 x 0.2357, 0.12) = 0.497, so
-  // the failure cuts the pool into two scenes.
-  EXPECT_EQ(selectFrames(samples({1, 2, 3, 1}), 2, vision).kept, (Kept{1, 2}));
+  EXPECT_TRUE(vision.distanceCalls.empty());
 }
 
 }  // namespace

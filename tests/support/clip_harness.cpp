@@ -4,7 +4,6 @@
 #include "pipeline/sampling.h"
 #include "pipeline/stream_facts.h"
 #include "video/clip.h"
-#include "base/frame_source.h"
 
 int exerciseClip(const std::string& path) {
   int decoded = 0;
@@ -13,9 +12,7 @@ int exerciseClip(const std::string& path) {
     StreamFacts facts = streamFacts(clip->info);
     auto source = openFrameSource(std::move(clip));
     std::vector<double> times = sampleTimes(facts.duration);
-    times.push_back(0.0);
-    times.push_back(facts.duration / 2);
-    times.push_back(facts.duration + 1.0);
+    times.insert(times.end(), {0.0, facts.duration / 2, facts.duration + 1.0});
     for (double t : times) {
       try {
         Picture picture = source->frameAt(t);

@@ -4,6 +4,8 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <stdexcept>
 
 namespace fs = std::filesystem;
@@ -22,6 +24,17 @@ std::string makeClip(const std::string& name, const std::string& ffmpegArgs) {
   std::string command = "ffmpeg -nostdin -hide_banner -loglevel error -y " + ffmpegArgs + " '" + partial + "'";
   if (std::system(command.c_str()) != 0) throw std::runtime_error("ffmpeg failed: " + command);
   fs::rename(partial, path);
+  return path;
+}
+
+std::string bytesOf(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+std::string writeTestFile(const std::string& name, const std::string& bytes) {
+  const std::string path = testDataDir() + "/" + name;
+  std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
   return path;
 }
 

@@ -10,5 +10,12 @@ std::string testDataDir();
 // its path. Throws when ffmpeg fails.
 std::string makeClip(const std::string& name, const std::string& ffmpegArgs);
 
+// The bytes of a file; "" when it cannot be read.
+std::string bytesOf(const std::string& path);
+
+// Writes `bytes` to a file named `name` in the test data directory, replacing
+// any file of that name, and returns its path.
+std::string writeTestFile(const std::string& name, const std::string& bytes);
+
 // A fresh empty directory below the system temporary directory.
 std::string freshTempDir();

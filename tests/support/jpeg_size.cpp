@@ -2,16 +2,19 @@
 
 #include <turbojpeg.h>
 
-#include <fstream>
-#include <iterator>
-#include <vector>
+#include "support/clips.h"
+
+std::tuple<int, int, int, int> jpegHeader(const std::string& path) {
+  const std::string bytes = bytesOf(path);
+  tjhandle handle = tjInitDecompress();
+  int width = 0, height = 0, subsampling = 0, colourspace = 0;
+  const int status = tjDecompressHeader3(handle, reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size(),
+                                         &width, &height, &subsampling, &colourspace);
+  tjDestroy(handle);
+  return status == 0 ? std::tuple(width, height, subsampling, colourspace) : std::tuple(0, 0, 0, 0);
+}
 
 std::pair<int, int> jpegSize(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::vector<unsigned char> bytes((std::istreambuf_iterator<char>(in)), {});
-  tjhandle handle = tjInitDecompress();
-  int width = 0, height = 0, subsampling = 0, colorspace = 0;
-  int status = tjDecompressHeader3(handle, bytes.data(), bytes.size(), &width, &height, &subsampling, &colorspace);
-  tjDestroy(handle);
-  return status == 0 ? std::make_pair(width, height) : std::make_pair(0, 0);
+  const auto [width, height, subsampling, colourspace] = jpegHeader(path);
+  return {width, height};
 }

@@ -3,7 +3,6 @@
 #include <filesystem>
 #include <stdexcept>
 
-#include "base/frame_source.h"
 #include "video/clip.h"
 #include "support/clips.h"
 

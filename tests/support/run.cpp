@@ -1,76 +1,67 @@
 #include "support/run.h"
 
 #include <fcntl.h>
-#include <poll.h>
+#include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <cstring>
+#include <cstdio>
 #include <stdexcept>
 #include <thread>
 
 extern char** environ;
 
+namespace {
+
+// All that was written to the file, which is then closed.
+std::string contents(FILE* file) {
+  std::string text;
+  std::rewind(file);
+  for (int c; (c = std::fgetc(file)) != EOF;) text.push_back(static_cast<char>(c));
+  std::fclose(file);
+  return text;
+}
+
+}  // namespace
+
+void PrintTo(const RunResult& result, std::ostream* os) {
+  *os << "status " << result.status << ", out \"" << result.out << "\", err \"" << result.err << "\"";
+}
+
 RunResult runProgram(const std::string& program, const std::vector<std::string>& args,
-                     const std::vector<std::string>& extraEnv, const std::string& workDir,
-                     const std::function<void(pid_t)>& during) {
-  int out[2], err[2];
-  if (pipe(out) != 0 || pipe(err) != 0) throw std::runtime_error("pipe failed");
-  pid_t pid = fork();
-  if (pid < 0) throw std::runtime_error("fork failed");
-  if (pid == 0) {
-    dup2(out[1], STDOUT_FILENO);
-    dup2(err[1], STDERR_FILENO);
-    close(out[0]), close(out[1]), close(err[0]), close(err[1]);
-    int null = open("/dev/null", O_RDONLY);
-    dup2(null, STDIN_FILENO);
-    if (!workDir.empty() && chdir(workDir.c_str()) != 0) _exit(126);
-    std::vector<std::string> env;
-    for (char** e = environ; *e; ++e) env.emplace_back(*e);
-    for (const auto& entry : extraEnv) {
-      std::string key = entry.substr(0, entry.find('=') + 1);
-      std::erase_if(env, [&](const std::string& e) { return e.rfind(key, 0) == 0; });
-      env.push_back(entry);
-    }
-    std::vector<char*> argv{const_cast<char*>(program.c_str())};
-    for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-    argv.push_back(nullptr);
-    std::vector<char*> envp;
-    for (auto& e : env) envp.push_back(e.data());
-    envp.push_back(nullptr);
-    execve(program.c_str(), argv.data(), envp.data());
-    _exit(127);
+                     const std::vector<std::string>& extraEnv, const std::function<void(pid_t)>& during) {
+  std::vector<std::string> env;
+  for (char** e = environ; *e; ++e) env.emplace_back(*e);
+  for (const auto& entry : extraEnv) {  // each replaces the entry of its name
+    std::erase_if(env, [&](const std::string& e) { return e.rfind(entry.substr(0, entry.find('=') + 1), 0) == 0; });
+    env.push_back(entry);
   }
-  close(out[1]);
-  close(err[1]);
+  std::vector<char*> argv{const_cast<char*>(program.c_str())}, envp;
+  for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+  for (auto& e : env) envp.push_back(e.data());
+  argv.push_back(nullptr);
+  envp.push_back(nullptr);
+  // Input from /dev/null; the output goes to unnamed temporary files, read
+  // once the program has ended.
+  FILE *out = std::tmpfile(), *err = std::tmpfile();
+  if (!out || !err) throw std::runtime_error("cannot make temporary files");
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+  posix_spawn_file_actions_adddup2(&actions, fileno(out), STDOUT_FILENO);
+  posix_spawn_file_actions_adddup2(&actions, fileno(err), STDERR_FILENO);
+  pid_t pid = 0;
+  const int failed = posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), envp.data());
+  posix_spawn_file_actions_destroy(&actions);
+  if (failed) throw std::runtime_error("cannot start " + program);
   std::thread beside;
   if (during) beside = std::thread(during, pid);
-  RunResult result;
-  pollfd fds[2] = {{out[0], POLLIN, 0}, {err[0], POLLIN, 0}};
-  int open = 2;
-  while (open > 0) {
-    if (poll(fds, 2, -1) < 0) break;
-    for (int i = 0; i < 2; ++i) {
-      if (fds[i].fd < 0 || !(fds[i].revents & (POLLIN | POLLHUP))) continue;
-      char buffer[65536];
-      ssize_t got = read(fds[i].fd, buffer, sizeof buffer);
-      if (got <= 0) {
-        close(fds[i].fd);
-        fds[i].fd = -1;
-        --open;
-      } else {
-        (i == 0 ? result.out : result.err).append(buffer, got);
-      }
-    }
-  }
   int status = 0;
   waitpid(pid, &status, 0);
   if (beside.joinable()) beside.join();
-  result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  return result;
+  return {contents(out), contents(err), WIFEXITED(status) ? WEXITSTATUS(status) : -1};
 }
 
-RunResult runStillpick(const std::vector<std::string>& args, const std::vector<std::string>& extraEnv,
-                       const std::string& workDir) {
-  return runProgram(STILLPICK_BINARY, args, extraEnv, workDir);
+RunResult runStillpick(const std::vector<std::string>& args, const std::vector<std::string>& extraEnv) {
+  return runProgram(STILLPICK_BINARY, args, extraEnv);
 }
