@@ -7,6 +7,7 @@
 #include "pipeline/stream_facts.h"
 #include "support/clips.h"
 #include "support/fakes.h"
+#include "support/run.h"
 #include "support/failure.h"
 
 namespace fs = std::filesystem;
@@ -37,8 +38,7 @@ TEST(AnalyseClip, ThreeScenesGiveTheExactDocument) {
   vision.people[120] = {{0.9f}, {0.7f}};
   RunSettings settings{"clip", 3, 512, base / "stillpick-0000000A", true};
   Document document = analyseClip(kTenSeconds, source, vision, settings);
-  std::string dir = "\\/" + (base / "stillpick-0000000A").string().substr(1);
-  for (size_t at = 2; (at = dir.find('/', at)) != std::string::npos; at += 2) dir.insert(at, "\\");
+  const std::string dir = withEscapedSlashes((base / "stillpick-0000000A").string());
   // Eight candidates at 0.2 + i * 9.6 / 7: scene cuts fall before 4.31 and
   // 8.43; the first (sharpest-equal) candidate of each scene is kept, and
   // every motion pair lies inside one scene.

@@ -65,3 +65,12 @@ RunResult runProgram(const std::string& program, const std::vector<std::string>&
 RunResult runStillpick(const std::vector<std::string>& args, const std::vector<std::string>& extraEnv) {
   return runProgram(STILLPICK_BINARY, args, extraEnv);
 }
+
+std::string withEscapedSlashes(const std::string& text) {
+  std::string out;
+  for (char c : text) {
+    if (c == '/') out += '\\';
+    out += c;
+  }
+  return out;
+}

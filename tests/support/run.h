@@ -23,5 +23,8 @@ void PrintTo(const RunResult& result, std::ostream* os);
 RunResult runProgram(const std::string& program, const std::vector<std::string>& args,
                      const std::vector<std::string>& extraEnv = {}, const std::function<void(pid_t)>& during = {});
 
+// `text` as a document writes it inside a string: every "/" as "\/".
+std::string withEscapedSlashes(const std::string& text);
+
 // Runs the stillpick binary built beside the tests.
 RunResult runStillpick(const std::vector<std::string>& args, const std::vector<std::string>& extraEnv = {});

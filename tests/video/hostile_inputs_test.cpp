@@ -98,11 +98,14 @@ TEST(HostileInputs, DeclaredHugePictureEndsInAnErrorDocument) {
   // Raw video has nothing but the declared size to go by; a JPEG picture
   // header can say at most 65535 x 65535. Sizes whose area alone is too much
   // for the decoder are dropped by it, and then nothing decodes.
+  std::string gifCanvas = bytesOf(makeClip("hostile-tiny.gif", "-f lavfi -i color=red:s=2x2:r=10 -frames:v 250"));
+  gifCanvas.replace(6, 4, encoded(16000, 2, true) + encoded(16000, 2, true));
   const std::string tooLarge = "the video picture is too large", undecodable = "no frame of this file could be decoded";
   const std::vector<std::tuple<std::string, std::string, std::string>> cases = {
       {"raw-100000.avi", withAviSize(raw, 100000, 100000), undecodable},
       {"raw-100000-wide.avi", withAviSize(raw, 100000, 16), tooLarge},
       {"mjpeg-65535.avi", withJpegSize(jpeg, 65535, 65535), undecodable},
+      {"gif-canvas-16000.mp4", gifCanvas, tooLarge},  // 250 tiny frames on a canvas far beyond the area limit
   };
   for (const auto& [name, bytes, error] : cases) {
     const std::string path = writeTestFile("hostile-" + name, bytes);

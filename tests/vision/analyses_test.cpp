@@ -20,8 +20,10 @@ TEST(Classify, FirstEightStrictlyAboveTheFloorInServiceOrderUnchanged) {
   vision.labels[kKey] = {{"at", 0.12f}, {"above", above}, {"nan", std::nanf("")}, {" Traffic light ", 0.123456f}};
   std::vector<std::pair<std::string, float>> expected = {{"above", above}, {" Traffic light ", 0.123456f}}, scores;
   for (int i = 0; i < 8; ++i) {
-    vision.labels[kKey].push_back({"l" + std::to_string(i), i == 7 ? 0.99f : 0.2f});  // l7: the best, but too late
-    if (i < 6) expected.push_back({"l" + std::to_string(i), 0.2f});
+    std::string label(1, 'l');
+    label += std::to_string(i);
+    vision.labels[kKey].push_back({label, i == 7 ? 0.99f : 0.2f});  // l7: the best, but too late
+    if (i < 6) expected.push_back({label, 0.2f});
   }
   for (const LabelScore& s : classify(vision, kPicture)) scores.push_back({s.label, s.confidence});
   EXPECT_EQ(scores, expected);
