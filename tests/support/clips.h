@@ -17,5 +17,9 @@ std::string bytesOf(const std::string& path);
 // any file of that name, and returns its path.
 std::string writeTestFile(const std::string& name, const std::string& bytes);
 
+// ffmpeg input arguments for a lavfi graph, quoted so that its own quotes
+// reach ffmpeg.
+inline std::string lavfi(const std::string& graph) { return "-f lavfi -i \"" + graph + "\""; }
+
 // A fresh empty directory below the system temporary directory.
 std::string freshTempDir();

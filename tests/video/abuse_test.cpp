@@ -10,8 +10,6 @@
 
 namespace {
 
-std::string lavfi(const std::string& graph) { return "-f lavfi -i \"" + graph + "\""; }
-
 // A GIF of tiny frames whose header declares a canvas of side × side.
 std::string gifWithCanvas(int side, int frames, const std::string& name) {
   std::string bytes = bytesOf(makeClip("abuse-tiny-" + std::to_string(frames) + ".gif",
@@ -28,18 +26,6 @@ TEST(Abuse, ReadingTimeIsCheckedWhileDecoding) {
   const auto start = std::chrono::steady_clock::now();
   EXPECT_EQ(failureOf([&] { source->frameAt(290); }), "the video could not be decoded in time");
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
-}
-
-TEST(Abuse, TimesCountFromTheClipsOwnStart) {
-  // Ten frames a second from 1 s on, in containers whose timeline starts at
-  // 0: earlier times show the first frame, and the last second is not lost.
-  for (const std::string ext : {"mp4", "mkv"}) {
-    const std::string clip = makeClip("abuse-offset." + ext, lavfi("color=black:s=160x120:r=10:d=6," + kGreyRamp) +
-                                                                 " -c:v libx264 -g 10 -qp 4 -output_ts_offset 1");
-    auto source = openFrameSource(openClip(clip));
-    for (auto [t, frame] : {std::pair{0.1, 0}, {0.99, 0}, {1.0, 0}, {1.55, 5}, {4.0, 30}, {6.95, 59}})
-      EXPECT_EQ(rampFrameNumber(source->frameAt(t)), frame) << ext << " at " << t;
-  }
 }
 
 TEST(Abuse, ATimeWithoutADecodableFrameGetsNoLaterPicture) {

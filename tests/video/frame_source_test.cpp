@@ -9,16 +9,11 @@
 #include "video/clip.h"
 #include "support/clips.h"
 #include "support/failure.h"
+#include "support/ramp.h"
 
 namespace {
 
 using namespace std::chrono_literals;
-
-// Each frame of the ramp clips is one flat grey: luma 20 + 2·n for frame n.
-const std::string kGreyRamp = "format=yuv420p,geq=lum='20+2*N':cb=128:cr=128";
-
-// ffmpeg input arguments for a lavfi graph, quoted so that its own quotes reach ffmpeg.
-std::string lavfi(const std::string& graph) { return "-f lavfi -i \"" + graph + "\""; }
 
 std::unique_ptr<FrameSource> sourceFor(const std::string& path) { return openFrameSource(openClip(path)); }
 
@@ -32,8 +27,6 @@ double channelAt(const Picture& picture, double fx, double fy, int channel = 0) 
 }
 
 double lumaAt(const Picture& picture, double fx, double fy) { return channelAt(picture, fx, fy) * 219 / 255 + 16; }
-
-int frameNumber(const Picture& picture) { return static_cast<int>(std::lround((lumaAt(picture, 0.5, 0.5) - 20) / 2)); }
 
 // 3 s at 30 fps, a key frame every second, B-frames (x264's default).
 std::string constantRateClip() {
@@ -76,6 +69,14 @@ TEST(FrameSource, EachTimeGivesTheFrameOnScreen) {
                                       " -map 0:a -map 1:v -t 1.6 -c:a pcm_s16le -c:v libx264 -g 10 -qp 4"),
        30, [](int k) { return std::lround(500 + k * 1000.0 / 30); }, 1000, 0, 1, {0.0, 0.2, 0.5, 0.55, 1.0, 0.1, 1.45},
        0, 0},
+      // Ten frames a second from 1 s on, in containers whose timeline starts
+      // at 0: earlier times show the first frame, and the last second is not lost.
+      {makeClip("ramp-offset.mp4", lavfi("color=black:s=160x120:r=10:d=6," + kGreyRamp) +
+                                      " -c:v libx264 -g 10 -qp 4 -output_ts_offset 1"),
+       60, [](int k) { return int64_t{k} + 10; }, 10, 0, 1, {0.1, 0.99, 1.0, 1.55, 4.0, 6.95}, 0, 0},
+      {makeClip("ramp-offset.mkv", lavfi("color=black:s=160x120:r=10:d=6," + kGreyRamp) +
+                                      " -c:v libx264 -g 10 -qp 4 -output_ts_offset 1"),
+       60, [](int k) { return int64_t{k} + 10; }, 10, 0, 1, {0.1, 0.99, 1.0, 1.55, 4.0, 6.95}, 0, 0},
       // Noise spreads the bytes evenly over the 3 s, so the damage lies within the key frame interval 1 ... 2 s.
       {damagedCopy(makeClip("ramp-noisy.mp4", lavfi("color=black:s=320x240:r=30:d=3," + kGreyRamp +
                                                   ",noise=c0s=3:allf=t") + " -c:v libx264 -g 15 -crf 12"),
@@ -95,7 +96,7 @@ TEST(FrameSource, EachTimeGivesTheFrameOnScreen) {
       int shown = 0;  // the last frame started by t on the grid
       for (int k = 0; k < frames; ++k)
         if (start(k) * 600 <= std::llround(t * 600) * rate) shown = k;
-      EXPECT_EQ(frameNumber(picture), shown % 90) << clip << " at " << t;
+      EXPECT_EQ(rampFrameNumber(picture), shown % 90) << clip << " at " << t;
     }
   }
 }
