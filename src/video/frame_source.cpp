@@ -105,6 +105,7 @@ class DecodedFrameSource final : public FrameSource {
   bool skippable(const AVPacket& packet, int64_t target) const;
   Outcome decodeTo(int64_t target, FramePtr& found);
   int64_t shownUntil(const AVFrame& last) const;
+  int64_t firstDecodedTime();
 
   std::unique_ptr<MediaInput> input_;
   AVFormatContext* format_ = nullptr;
@@ -177,6 +178,19 @@ DecodedFrameSource::DecodedFrameSource(std::unique_ptr<Clip> clip) : input_(std:
   }
   for (const PacketPtr& packet : lookahead_) firstPts_ = earlierOf(firstPts_, packet->pts);
   startTs_ = firstReadTs_;
+  // AVI keeps times in decode order only: with B-frames its first frame is
+  // stamped a frame late, and every later one with it. Its clip starts
+  // with its first frame, whatever that is stamped.
+  const bool decodeOrderOnly = std::any_of(lookahead_.begin(), lookahead_.end(),
+                                           [](const PacketPtr& packet) { return packet->pts == kNone; });
+  if (decodeOrderOnly && std::string_view(format_->iformat->name) == "avi") {
+    if (const int64_t first = firstDecodedTime(); first != kNone) origin_ = firstPts_ = first;
+    try {
+      seekToStart();
+    } catch (const Fail&) {
+      positioned_ = false;  // the next request seeks for itself
+    }
+  }
 }
 
 int64_t DecodedFrameSource::targetFor(double seconds) const {
@@ -418,6 +432,10 @@ DecodedFrameSource::Outcome DecodedFrameSource::decodeTo(int64_t target, FramePt
     throwIfMemoryIsShort(status);
     if (status == 0) {
       errors = 0;
+      // A frame given out unstamped while draining (the last of an AVI with
+      // B-frames) follows the one before it.
+      if (presentationTime(*scratch_) == kNone && draining_ && current_ && current_->pkt_duration > 0)
+        scratch_->best_effort_timestamp = presentationTime(*current_) + current_->pkt_duration;
       const int64_t pts = presentationTime(*scratch_);
       if (pts == kNone) {
         av_frame_unref(scratch_.get());
@@ -463,6 +481,24 @@ DecodedFrameSource::Outcome DecodedFrameSource::decodeTo(int64_t target, FramePt
   }
   positioned_ = false;
   return Outcome::Missing;
+}
+
+// The time stamp of the first frame the decoder gives out from where it
+// stands, or none when it gives none within a few packets.
+int64_t DecodedFrameSource::firstDecodedTime() {
+  constexpr int kTurns = 64;
+  for (int turn = 0; turn < kTurns; ++turn) {
+    const int status = avcodec_receive_frame(codec_.get(), scratch_.get());
+    if (status == 0) {
+      const int64_t pts = presentationTime(*scratch_);
+      av_frame_unref(scratch_.get());
+      if (pts != kNone) return pts;
+      continue;
+    }
+    throwIfMemoryIsShort(status);
+    if (status != AVERROR(EAGAIN) || !sendNextPacket(kNone)) break;
+  }
+  return kNone;
 }
 
 // How long the last frame of the stream stays on screen. The clip's own last

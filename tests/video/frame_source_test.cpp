@@ -77,6 +77,10 @@ TEST(FrameSource, EachTimeGivesTheFrameOnScreen) {
       {makeClip("ramp-offset.mkv", lavfi("color=black:s=160x120:r=10:d=6," + kGreyRamp) +
                                       " -c:v libx264 -g 10 -qp 4 -output_ts_offset 1"),
        60, [](int k) { return int64_t{k} + 10; }, 10, 0, 1, {0.1, 0.99, 1.0, 1.55, 4.0, 6.95}, 0, 0},
+      // AVI with B-frames keeps decode-order times only, which stamp every
+      // frame one late; its first frame still shows at 0.
+      {makeClip("ramp-bframes.avi", lavfi("color=black:s=160x120:r=10:d=3," + kGreyRamp) + " -c:v mpeg4 -bf 2 -q:v 2"),
+       30, even, 10, 0, 1, {0.0, 0.05, 0.1, 0.2, 0.35, 1.0, 2.95}, 0, 0},
       // Noise spreads the bytes evenly over the 3 s, so the damage lies within the key frame interval 1 ... 2 s.
       {damagedCopy(makeClip("ramp-noisy.mp4", lavfi("color=black:s=320x240:r=30:d=3," + kGreyRamp +
                                                   ",noise=c0s=3:allf=t") + " -c:v libx264 -g 15 -crf 12"),
