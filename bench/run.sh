@@ -28,11 +28,43 @@ make_clip() {  # name, seconds, size, keyint, source filter
   mv "$out/$name.tmp.mp4" "$out/$name.mp4"
 }
 
-all_clips=(hd60-k250 hd600-k250 hd60-k30 hd720-60-k250 noisy720-60 uhd10-k250)
+# Real street footage (OpenCV's vtest.avi, from Debian's opencv-doc,
+# checksummed) looped and scaled, with film-like noise.
+street_source() {
+  local deb_dir=$out/debs sha=4b12681df35878207ac7097dc66184b2ae552e4bf4ddd2af04a0f03ed0b8682a
+  local video=$out/opencv-doc/usr/share/doc/opencv-doc/examples/data/vtest.avi
+  if [ ! -f "$video" ]; then
+    mkdir -p "$deb_dir"
+    (cd "$deb_dir" && apt-get download opencv-doc=4.6.0+dfsg-12 >/dev/null)
+    local deb; deb=$(ls "$deb_dir"/opencv-doc_*.deb)
+    [ "$(sha256sum "$deb" | cut -d' ' -f1)" = "$sha" ] || { echo "sha256 mismatch for $deb" >&2; exit 1; }
+    dpkg-deb -x "$deb" "$out/opencv-doc"
+  fi
+  [ -f "$video" ] || video=$(find "$out/opencv-doc" -name vtest.avi | head -n 1)
+  echo "$video"
+}
+
+make_street() {  # name, seconds, size, keyint
+  local name=$1 seconds=$2 size=$3 keyint=$4
+  [ -f "$out/$name.mp4" ] && return
+  echo "making $name.mp4 ..." >&2
+  ffmpeg -nostdin -hide_banner -loglevel error -y -stream_loop -1 -i "$(street_source)" -t "$seconds" \
+    -vf "scale=$size:flags=bicubic,noise=alls=10:allf=t,format=yuv420p" -r 30 -an \
+    -c:v libx264 -preset veryfast -b:v 10M -maxrate 12M -bufsize 20M \
+    -g "$keyint" -keyint_min "$keyint" -sc_threshold 0 "$out/$name.tmp.mp4"
+  mv "$out/$name.tmp.mp4" "$out/$name.mp4"
+}
+
+all_clips=(street60-k250 street600-k250 street60-k30 street2-360 hd60-k250 hd600-k250 hd60-k30 hd720-60-k250
+           noisy720-60 uhd10-k250)
 clips=("$@")
 [ ${#clips[@]} -gt 0 ] || clips=("${all_clips[@]}")
 for clip in "${clips[@]}"; do
   case $clip in
+    street60-k250) make_street "$clip" 60 1920:1080 250 ;;
+    street600-k250) make_street "$clip" 600 1920:1080 250 ;;
+    street60-k30) make_street "$clip" 60 1920:1080 30 ;;
+    street2-360) make_street "$clip" 2 640:360 250 ;;
     hd60-k250) make_clip "$clip" 60 1920x1080 250 "testsrc2=size=1920x1080:rate=30,noise=alls=8:allf=t" ;;
     hd600-k250) make_clip "$clip" 600 1920x1080 250 "testsrc2=size=1920x1080:rate=30,noise=alls=8:allf=t" ;;
     hd60-k30) make_clip "$clip" 60 1920x1080 30 "testsrc2=size=1920x1080:rate=30,noise=alls=8:allf=t" ;;
