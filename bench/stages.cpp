@@ -47,6 +47,8 @@ class TimedSource : public FrameSource {
  public:
   explicit TimedSource(FrameSource& inner) : inner_(inner) {}
   Picture frameAt(double seconds) override { return decode([&] { return inner_.frameAt(seconds); }); }
+  bool outOfTime() const override { return inner_.outOfTime(); }
+  void rest() override { inner_.rest(); }
   Timed decode;
 
  private:
@@ -96,7 +98,7 @@ int main(int argc, char** argv) {
 
   std::unique_ptr<Vision> models = makeVision();
   TimedSource timedSource(*source);
-  PartnerFrames partners(timedSource, facts.duration);
+  PartnerFrames partners(timedSource, facts.duration, kPairInterval);
   TimedVision vision(*models);
 
   start = Clock::now();
@@ -106,19 +108,20 @@ int main(int argc, char** argv) {
 
   start = Clock::now();
   partners.stopReadingAhead();
+  partners.rest();
   Selection selection = selectFrames(std::move(candidates), count, vision);
   double selecting = secondsSince(start);
 
-  std::filesystem::path outDir = freshOutputDirectory(std::nullopt);
-  start = Clock::now();
-  ClipDigest digest = writeFrames(selection.pool, selection.kept, 512, outDir, true, vision);
-  double writing = secondsSince(start);
-
   std::vector<double> times;
   for (int64_t k : selection.kept) times.push_back(selection.pool[static_cast<size_t>(k)].time);
+  partners.keepOnly(times);
+  const OutputDirectory outDir = createOutputDirectory(freshOutputDirectory(std::nullopt), true);
+  start = Clock::now();
+  ClipDigest digest = writeFrames(selection.pool, selection.kept, 512, outDir.path, vision);
+  double writing = secondsSince(start);
+
   start = Clock::now();
   timedSource.decode = Timed{};
-  partners.keepOnly(times);
   std::optional<std::string> motion = measureMotion(partners, facts.duration, times);
   double moving = secondsSince(start);
   Document document = clipSummary(facts, digest, motion);
@@ -137,6 +140,6 @@ int main(int argc, char** argv) {
   line("text", vision.text.seconds, vision.text.calls);
   line("motion", moving, timedSource.decode.calls);
   line("total", total);
-  std::filesystem::remove_all(outDir);
+  std::filesystem::remove_all(outDir.path);
   return encodeJson(document) ? 0 : 1;
 }

@@ -1,5 +1,4 @@
 #include <fcntl.h>
-#include <malloc.h>
 #include <unistd.h>
 
 #include <csignal>
@@ -20,10 +19,6 @@ int main(int argc, char** argv) {
   }
   std::signal(SIGPIPE, SIG_IGN);
   handleInterruptions();
-  // Large buffers (decoded frames, network blobs) go straight back to the
-  // system when freed, instead of the allocator's threshold growing until
-  // they stay in the heap: this keeps the peak of a 4K run about 60 MB lower.
-  mallopt(M_MMAP_THRESHOLD, 128 * 1024);
   try {
     return CLI::main(std::vector<std::string>(argv, argv + argc));
   } catch (const std::bad_alloc&) {

@@ -93,7 +93,7 @@ PictureSize fitWithin(double width, double height, int limit) {
   return {side(width), side(height)};
 }
 
-Image oriented(const Image& image, Orientation o) {
+Image oriented(Image image, Orientation o) {
   if (o.a == 1 && o.d == 1) return image;
   Image turned;
   turned.width = std::abs(o.a) * image.width + std::abs(o.c) * image.height;
@@ -141,7 +141,7 @@ Picture FrameConverter::convert(const AVFrame& frame) {
   } else {
     image = scaled(frame, stored);
   }
-  return std::make_shared<const Image>(oriented(image, orientation_));
+  return std::make_shared<const Image>(oriented(std::move(image), orientation_));
 }
 
 Image FrameConverter::scaled(const AVFrame& frame, PictureSize size) {
@@ -155,12 +155,12 @@ Image FrameConverter::scaled(const AVFrame& frame, PictureSize size) {
                            0, 1 << 16, 1 << 16);
   // Rows padded to 64 bytes, with slack, so vector code may write whole blocks.
   const int stride = (size.width * 3 + 63) / 64 * 64;
-  std::vector<uint8_t> buffer(static_cast<size_t>(stride) * size.height + 64);
-  uint8_t* planes[4] = {buffer.data(), nullptr, nullptr, nullptr};
+  scaledRows_.resize(static_cast<size_t>(stride) * size.height + 64);
+  uint8_t* planes[4] = {scaledRows_.data(), nullptr, nullptr, nullptr};
   int strides[4] = {stride, 0, 0, 0};
   int rows = sws_scale(scaler_.get(), frame.data, frame.linesize, 0, frame.height, planes, strides);
   if (rows != size.height) throw Fail("the decoded picture could not be converted");
-  return packed(buffer.data(), stride, size.width, size.height);
+  return packed(scaledRows_.data(), stride, size.width, size.height);
 }
 
 // PQ and HLG pictures go through linear light: scaled, turned to BT.709

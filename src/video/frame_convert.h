@@ -1,4 +1,7 @@
 #pragma once
+#include <cstdint>
+#include <vector>
+
 #include "base/image.h"
 #include "video/display_matrix.h"
 #include "video/av_handles.h"
@@ -22,8 +25,9 @@ struct PictureSize {
 // (never enlarged); each side rounded half away from zero and at least 1.
 PictureSize fitWithin(double width, double height, int limit);
 
-// A packed RGB image turned by `orientation`.
-Image oriented(const Image& image, Orientation orientation);
+// A packed RGB image turned by `orientation`; the image itself, moved, when
+// nothing turns.
+Image oriented(Image image, Orientation orientation);
 
 // How the decoded pictures of one stream are shown.
 struct DisplayGeometry {
@@ -49,4 +53,7 @@ class FrameConverter {
   DisplayGeometry geometry_;
   Orientation orientation_;
   ScalerPtr scaler_;
+  // The scaler's padded output, kept from frame to frame: a fresh buffer of
+  // a megabyte or more for every frame costs more than the conversion.
+  std::vector<uint8_t> scaledRows_;
 };

@@ -1,5 +1,7 @@
 #include "base/frame_source.h"
 
+#include <malloc.h>
+
 #include <algorithm>
 #include <cmath>
 #include <deque>
@@ -237,10 +239,14 @@ void DecodedFrameSource::openDecoder() {
 
 // The decoder's reference frames and buffer pool are the largest thing the
 // source holds (about a hundred megabytes at 4K); between passes they go.
+// Frame-sized blocks live in the heap, not in mappings of their own, so the
+// freed pages are handed back to the system explicitly: otherwise the models
+// loaded next grow the peak on top of them.
 void DecodedFrameSource::rest() {
   if (!codec_) return;
   resetDecoder();
   codec_.reset();
+  malloc_trim(0);
 }
 
 Picture DecodedFrameSource::pictureAt(double seconds) {

@@ -55,12 +55,11 @@ cv::dnn::Net loadDetector() {
   }
 }
 
-std::unique_ptr<tesseract::TessBaseAPI> loadRecogniser() {
+std::unique_ptr<tesseract::TessBaseAPI> loadRecogniser(const std::string& data) {
   auto api = std::make_unique<tesseract::TessBaseAPI>();
   // Every diagnostic goes to /dev/null; inversion is settled by lineCrop.
   std::vector<std::string> names = {"debug_file", "tessedit_do_invert"};
   std::vector<std::string> values = {"/dev/null", "0"};
-  std::string data = tessdataDirectory();
   if (api->Init(data.c_str(), "eng", tesseract::OEM_LSTM_ONLY, nullptr, 0, &names, &values, false) != 0)
     throw Fail("text recogniser: Tesseract could not load its English data");
   api->SetPageSegMode(tesseract::PSM_SINGLE_LINE);
@@ -108,7 +107,15 @@ TextModel::TextModel() {
   cv::utils::logging::setLogLevel(cv::utils::logging::LOG_LEVEL_SILENT);
   setMsgSeverity(L_SEVERITY_NONE);
   detector_ = loadDetector();
-  recogniser_ = loadRecogniser();
+  // Missing data fails here, as before any reading; loading it (a hundred
+  // milliseconds or more) waits for the first line found, which many clips
+  // never have.
+  tessdata_ = tessdataDirectory();
+}
+
+tesseract::TessBaseAPI& TextModel::recogniser() {
+  if (!recogniser_) recogniser_ = loadRecogniser(tessdata_);
+  return *recogniser_;
 }
 
 std::vector<TextObservation> TextModel::textObservations(const Image& picture) {
@@ -133,7 +140,8 @@ std::vector<TextObservation> TextModel::readLines(const Image& picture) {
                                                     float(picture.height) / probability.rows)));
   if (lines.size() > kMostLines) lines.resize(kMostLines);
 
-  tesseract::TessBaseAPI& api = *recogniser_;
+  if (lines.empty()) return {};
+  tesseract::TessBaseAPI& api = recogniser();
   SerialOpenMp serial;
   std::vector<TextObservation> observations;
   for (const auto& line : lines) {

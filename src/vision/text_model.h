@@ -3,6 +3,7 @@
 
 #include <memory>
 #include <opencv2/dnn.hpp>
+#include <string>
 #include <vector>
 
 #include "base/image.h"
@@ -12,8 +13,8 @@
 // finds the lines, Tesseract's LSTM recogniser reads each one.
 class TextModel {
  public:
-  // Loads the embedded detector and English Tesseract data; throws Fail when
-  // either cannot be loaded.
+  // Loads the embedded detector and finds the English Tesseract data, loaded
+  // when the first line is read; throws Fail when either cannot be loaded.
   TextModel();
 
   // One observation per detected line, in reading order (the first 20 lines
@@ -23,6 +24,9 @@ class TextModel {
 
  private:
   std::vector<TextObservation> readLines(const Image& picture);
+  // Tesseract, loaded on the first line to read.
+  tesseract::TessBaseAPI& recogniser();
   cv::dnn::Net detector_;
+  std::string tessdata_;
   std::unique_ptr<tesseract::TessBaseAPI> recogniser_;
 };
