@@ -26,9 +26,11 @@ namespace {
 // so in practice they are only rounded to the detector's 32-pixel grid.
 constexpr int kDetectorLimit = 960;
 constexpr int kLineHeight = 48;
-// Lines read per picture, in reading order: a page of dense text costs a few
-// hundred milliseconds, not seconds.
-constexpr size_t kMostLines = 20;
+// The recogniser's work grows with the width of the line crops it reads:
+// lines are read in reading order until their crops, at kLineHeight, add up
+// to this many pixels across. A frame of UI labels is read whole; a page of
+// dense text costs a few hundred milliseconds instead of seconds.
+constexpr int kMostLineWidth = 16000;
 
 std::string tessdataDirectory() {
   // Debian places the data under the Tesseract major version; older and
@@ -138,14 +140,16 @@ std::vector<TextObservation> TextModel::readLines(const Image& picture) {
   cv::Mat probability(output.size[2], output.size[3], CV_32F, output.ptr<float>());
   auto lines = joinedWords(inReadingOrder(textLines(probability, float(picture.width) / probability.cols,
                                                     float(picture.height) / probability.rows)));
-  if (lines.size() > kMostLines) lines.resize(kMostLines);
 
   if (lines.empty()) return {};
   tesseract::TessBaseAPI& api = recogniser();
   SerialOpenMp serial;
   std::vector<TextObservation> observations;
+  int widthRead = 0;
   for (const auto& line : lines) {
     cv::Mat crop = lineCrop(rgb, line, kLineHeight);
+    widthRead += crop.cols;
+    if (widthRead > kMostLineWidth) break;
     api.SetImage(crop.data, crop.cols, crop.rows, 1, int(crop.step));
     api.SetSourceResolution(300);
     TextObservation observation;

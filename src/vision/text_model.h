@@ -17,8 +17,8 @@ class TextModel {
   // when the first line is read; throws Fail when either cannot be loaded.
   TextModel();
 
-  // One observation per detected line, in reading order (the first 20 lines
-  // of a picture at most), each with Tesseract's reading (valid UTF-8,
+  // One observation per detected line, in reading order (as many lines as
+  // fit a fixed budget of crop width), each with Tesseract's reading (valid UTF-8,
   // confidence 0..1), or none when it read nothing.
   std::vector<TextObservation> textObservations(const Image& picture);
 

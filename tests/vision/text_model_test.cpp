@@ -51,6 +51,17 @@ TEST(TextModel, ReadsRenderedCaptionsExactlyInReadingOrder) {
     }
     EXPECT_EQ(lines, expected) << c.name;
   }
+  // A page of 24 full-width lines is read only as far as the width budget
+  // goes: the first lines, in order.
+  Case page{"dense-page", "white", "black", 15, {}};
+  for (int row = 0; row < 24; ++row)
+    page.captions.push_back({"Line " + std::to_string(row) + " of a page of dense text running right across the frame",
+                             "x=8:y=" + std::to_string(4 + 16 * row)});
+  const std::vector<TextObservation> read = model.textObservations(render(page));
+  EXPECT_GE(read.size(), 6u);
+  EXPECT_LT(read.size(), 20u);
+  ASSERT_TRUE(!read.empty() && read[0].top);
+  EXPECT_EQ(read[0].top->string.rfind("Line 0 ", 0), 0u) << read[0].top->string;
   EXPECT_TRUE(model.textObservations(Image{}).empty());
   EXPECT_TRUE(model.textObservations(Image{10, 10, std::vector<uint8_t>(5)}).empty());
   EXPECT_TRUE(model.textObservations(Image{1, 1, {255, 255, 255}}).empty());
