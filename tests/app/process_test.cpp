@@ -52,6 +52,28 @@ TEST(Process, ALineThatCannotBeWrittenIsAFailure) {
   EXPECT_EQ(shell("exec \"$0\" probe >&-").status, 1);
 }
 
+TEST(Process, EachFrameIsOnDiskBeforeItGetsItsName) {
+  // Seen through the system calls: a flush before every rename, and one
+  // (of the directory) after the last.
+  if (runProgram("/usr/bin/strace", {"-o", "/dev/null", "/bin/true"}).status != 0) GTEST_SKIP() << "no strace here";
+  const std::string out = freshTempDir(), log = out + "/calls";
+  shell("exec strace -f -qq -e trace=fsync,rename,renameat,renameat2 -o " + log + " \"$0\" frames --video \"$1\" "
+        "--count 3 --out " + out);
+  std::ifstream calls(log);
+  int renames = 0;
+  bool flushed = false;
+  for (std::string line; std::getline(calls, line);) {
+    if (line.find("fsync(") != std::string::npos) flushed = true;
+    if (line.find("rename") == std::string::npos || line.find("frame-") == std::string::npos) continue;
+    EXPECT_TRUE(flushed) << line;
+    flushed = false;
+    ++renames;
+  }
+  EXPECT_EQ(renames, 3);
+  EXPECT_TRUE(flushed) << "the directory was not flushed after the last frame";
+  fs::remove_all(out);
+}
+
 TEST(Process, RunningOutOfMemoryIsReportedAsSuch) {
 #if defined(__SANITIZE_ADDRESS__)
   GTEST_SKIP() << "AddressSanitizer reserves more address space than the limit allows";
