@@ -22,7 +22,7 @@ int main(int argc, char** argv) {
   try {
     return CLI::main(std::vector<std::string>(argv, argv + argc));
   } catch (const std::bad_alloc&) {
-    die("out of memory");
+    die(kOutOfMemoryMessage);
   } catch (const std::exception& error) {
     die(error.what());
   } catch (...) {

@@ -38,8 +38,6 @@ int64_t integerOption(const std::vector<std::string>& args, const std::string& n
 
 namespace {
 
-constexpr const char* kOutOfMemoryMessage = "out of memory";
-
 std::string failureText(const std::exception& error) {
   if (auto fail = dynamic_cast<const Fail*>(&error)) return fail->message;
   std::string text = error.what();

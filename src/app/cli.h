@@ -4,6 +4,9 @@
 #include <string>
 #include <vector>
 
+// The failure of a run that ran out of memory, wherever that happened.
+inline constexpr const char* kOutOfMemoryMessage = "out of memory";
+
 // The process entry: reads the command word and options, runs one command
 // and prints its one document.
 struct CLI {

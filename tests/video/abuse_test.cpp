@@ -37,7 +37,7 @@ TEST(Abuse, ATimeWithoutADecodableFrameGetsNoLaterPicture) {
                                         "geq=lum='20+2*mod(N\\,90)':cb=128:cr=128") +
                                       " -c:v libx264 -g 1000 -keyint_min 1000 -force_key_frames 0,50 -bf 0 -qp 4");
   const std::string bytes = bytesOf(whole);
-  const std::string cut = writeTestFile("abuse-key-50.ts", bytes.substr(bytes.size() / 50 / 188 * 188));
+  const std::string cut = writeTestFile("abuse-key-50-cut.ts", bytes.substr(bytes.size() / 50 / 188 * 188));
   auto clip = openClip(cut);
   const double start = 60.0 - clip->info.duration;  // the clip's time 0 on the original's
   auto source = openFrameSource(std::move(clip));
