@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
 #include <regex>
 
 #include "app/probe.h"
@@ -59,7 +58,6 @@ TEST(CommandLine, SelftestReportsAFailedAnalysisInsideTheDocument) {
             (RunResult{R"({"error":"cannot open \/no\/such.mov: No such file or directory","ok":false,"probe":)" +
                            probeReport() + "}\n",
                        "", 0}));
-  std::filesystem::remove_all(tmp);
 }
 
 // The lookup the commands share: the first "--name" anywhere, argv[0]

@@ -16,20 +16,16 @@ TEST(EncodeJson, WritesCompactSortedByteExactJson) {
       {Document{{"s", "a/b\"c\\d\ne\tf\r\x01\x1F\x7F"}}, R"({"s":"a\/b\"c\\d\ne\tf\r\u0001\u001f\u007f"})"},
       {Document{{"s", "Gr\xC3\xBC\xC3\x9F \xE2\x82\xAC \xF0\x9F\x98\x80"}},
        "{\"s\":\"Gr\xC3\xBC\xC3\x9F \xE2\x82\xAC \xF0\x9F\x98\x80\"}"},
-      {Document{{"d", 30.0}, {"e", 0.5}, {"f", static_cast<double>(0.88f)}, {"g", -0.0}, {"h", 1e300}, {"i", 12.35}},
-       R"({"d":30.0,"e":0.5,"f":0.8799999952316284,"g":-0.0,"h":1e+300,"i":12.35})"},
+      // The shortest text that reads back as the same double.
+      {Document{{"d", 30.0}, {"e", 0.5}, {"f", static_cast<double>(0.88f)}, {"g", -0.0}, {"h", 1e300}, {"i", 12.35},
+                {"j", 5e-324}, {"k", 1.7976931348623157e308}, {"l", 1.0 / 3}, {"m", 123456789.125}},
+       R"({"d":30.0,"e":0.5,"f":0.8799999952316284,"g":-0.0,"h":1e+300,"i":12.35,"j":5e-324,)"
+       R"("k":1.7976931348623157e+308,"l":0.3333333333333333,"m":123456789.125})"},
       {Document{{"n", INT64_MIN}, {"m", INT64_MAX}, {"z", 0}},
        R"({"m":9223372036854775807,"n":-9223372036854775808,"z":0})"},
       {Document{{"empty", Document::object()}, {"list", Document::array()}}, R"({"empty":{},"list":[]})"},
   };
   for (const auto& [document, expected] : cases) EXPECT_EQ(encodeJson(document), expected);
-}
-
-TEST(EncodeJson, DoublesReadBackExactly) {
-  for (double value : {0.1, 1.0 / 3.0, 29.969999313354492, 5e-324, 1.7976931348623157e308, 123456789.125}) {
-    const std::string text = encodeJson(Document::array({value})).value();
-    EXPECT_EQ(std::strtod(text.substr(1, text.size() - 2).c_str(), nullptr), value) << text;
-  }
 }
 
 TEST(EncodeJson, RefusesWhatJsonCannotHold) {

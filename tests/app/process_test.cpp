@@ -11,7 +11,7 @@
 #include <thread>
 
 #include "support/clips.h"
-#include "base/document.h"
+#include "app/probe.h"
 #include "support/run.h"
 
 namespace fs = std::filesystem;
@@ -43,7 +43,6 @@ TEST(Process, SignalsEndTheRunWithOneLineAndTheirStatus) {
     EXPECT_EQ(result.err, "");
     for (const auto& entry : fs::recursive_directory_iterator(out))
       EXPECT_FALSE(entry.path().filename().string().starts_with(".frame-")) << entry.path();
-    fs::remove_all(out);
   }
 }
 
@@ -71,7 +70,6 @@ TEST(Process, EachFrameIsOnDiskBeforeItGetsItsName) {
   }
   EXPECT_EQ(renames, 3);
   EXPECT_TRUE(flushed) << "the directory was not flushed after the last frame";
-  fs::remove_all(out);
 }
 
 TEST(Process, RunningOutOfMemoryIsReportedAsSuch) {
@@ -82,7 +80,6 @@ TEST(Process, RunningOutOfMemoryIsReportedAsSuch) {
   RunResult result = shell("ulimit -v 409600; exec \"$0\" frames --video \"$1\" --out " + out);
   EXPECT_EQ(result.out, "{\"error\":\"out of memory\",\"ok\":false}\n");
   EXPECT_EQ(result.status, 1);
-  fs::remove_all(out);
 }
 
 TEST(Process, SelftestFolderIsNeverSomeoneElses) {
@@ -110,16 +107,20 @@ TEST(Process, SelftestFolderIsNeverSomeoneElses) {
   const int held = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   ASSERT_EQ(flock(held, LOCK_EX), 0);
   bool finishedEarly = true;
-  RunResult result = runProgram(STILLPICK_BINARY, {"selftest", "--video", clip()}, env, [&](pid_t pid) {
+  // Its frames document is nested beside the probe, with 6 frames whatever
+  // the command line says.
+  RunResult result = runProgram(STILLPICK_BINARY, {"selftest", "--video", clip(), "--count", "2", "--out", "/nowhere"},
+                                env, [&](pid_t pid) {
     std::this_thread::sleep_for(1500ms);
     finishedEarly = kill(pid, 0) != 0;
     close(held);
   });
   EXPECT_FALSE(finishedEarly);
-  EXPECT_EQ(Document::parse(result.out)["ok"], true);
+  const Document document = Document::parse(result.out);
+  EXPECT_EQ(std::tuple(document.size(), document["ok"], document["probe"], document["frames"]["frames"].size()),
+            std::tuple(3u, true, probe(), 6u));
   EXPECT_FALSE(fs::exists(folder / "frame-09.jpg"));
   EXPECT_TRUE(fs::exists(folder / "frame-05.jpg") && fs::exists(folder / "notes.txt"));
-  fs::remove_all(tmp);
 }
 
 }  // namespace

@@ -53,7 +53,6 @@ TEST(AnalyseClip, ThreeScenesGiveTheExactDocument) {
                 R"(\/frame-02.jpg","people":2,"t":8.43,"text":[]}],"motion":"locked off, no camera movement",)"
                 R"("ok":true,"vision":{"labels":[{"confidence":0.8999999761581421,"label":"cat"},)"
                 R"({"confidence":0.8799999952316284,"label":"dog"}],"people":2,"text":["EXIT"]}})");
-  fs::remove_all(base);
 }
 
 // A clip of which no frame decodes, with nothing written, is pinned through
@@ -78,7 +77,6 @@ TEST(AnalyseClip, NoDecodableFrameInTimeIsReportedAsOutOfTime) {
     };
     EXPECT_EQ(failureOf([&] { analyseClip(kTenSeconds, source, vision, settings); }), kOutOfTimeMessage) << decoded;
   }
-  fs::remove_all(base);
 }
 
 }  // namespace

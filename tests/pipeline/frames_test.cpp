@@ -1,4 +1,4 @@
-// The frames and selftest commands run on generated clips, over the process
+// The frames command runs on generated clips, over the process
 // boundary.
 #include "pipeline/frames.h"
 
@@ -6,7 +6,6 @@
 
 #include <filesystem>
 
-#include "app/probe.h"
 #include "support/clips.h"
 #include "support/jpeg_size.h"
 #include "support/run.h"
@@ -59,7 +58,6 @@ std::pair<Document, Sizes> runFrames(const std::string& clip, const std::vector<
     EXPECT_EQ(path.parent_path().parent_path(), fs::path(out));
     run.second.push_back(jpegSize(path));
   }
-  fs::remove_all(out);
   return run;
 }
 
@@ -97,7 +95,6 @@ TEST(FramesCommand, CountZeroKeepsNothingButCreatesTheDirectory) {
   ASSERT_EQ(std::distance(fs::directory_iterator(out), {}), 1);
   const fs::path made = fs::directory_iterator(out)->path();
   EXPECT_TRUE(fs::is_directory(made) && fs::is_empty(made)) << made;
-  fs::remove_all(out);
 }
 
 // The first half of a file, as a copy cut short leaves it.
@@ -136,20 +133,6 @@ TEST(FramesCommand, OutputPathThatIsNotUtf8GivesTheFallbackLine) {
   int frames = 0;
   for (const auto& entry : fs::recursive_directory_iterator(out)) frames += entry.path().extension() == ".jpg";
   EXPECT_EQ(frames, 1);
-}
-
-TEST(FramesCommand, SelftestNestsTheFramesDocument) {
-  const std::string tmp = freshTempDir();
-  RunResult result =
-      runStillpick({"selftest", "--video", staticClip(), "--count", "2", "--out", "/nowhere"}, {"TMPDIR=" + tmp});
-  EXPECT_EQ(std::tuple(result.status, result.err), std::tuple(0, ""));
-  Document document = Document::parse(result.out);
-  EXPECT_EQ(document.size(), 3u);
-  EXPECT_EQ(document["ok"], true);
-  EXPECT_EQ(document["probe"], probe());
-  EXPECT_EQ(document["frames"]["frames"].size(), 6u);  // count 6 whatever the command line says
-  EXPECT_TRUE(fs::exists(fs::path(tmp) / "stillpick-selftest" / "frame-05.jpg"));
-  fs::remove_all(tmp);
 }
 
 }  // namespace

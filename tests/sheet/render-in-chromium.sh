@@ -27,8 +27,8 @@ passed=0 failed=0
 check() {  # check NAME COMMAND...
   if "${@:2}"; then passed=$((passed + 1)); else failed=$((failed + 1)); echo "FAILED: $1"; fi
 }
-contains() { grep -qF -- "$2" "$1"; }
-lacks() { ! grep -qF -- "$2" "$1"; }
+contains() { LC_ALL=C grep -qF -- "$2" "$1"; }
+lacks() { ! LC_ALL=C grep -qF -- "$2" "$1"; }
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
@@ -42,22 +42,26 @@ ffmpeg -v error -f lavfi -i mandelbrot=size=180x320:rate=25 -t 3 -pix_fmt yuv420
 "$stillpick" frames --video clip-b.mp4 --count 2 --out out/2 >> results.jsonl
 
 # A crafted document: hostile label and text, a frame whose file name has
-# both quotes in it, and a frame file that is gone.
+# both quotes in it, a frame file that is gone and one that is no picture.
 first=$(jq -r '.frames[0].path' < <(head -1 results.jsonl))
 quoted="$work/it's a \"frame\".jpg"
 cp "$first" "$quoted"
+echo 'plain text' > notes.jpg
 jq -cn --arg p "$quoted" '{ok: true, motion: "almost still",
   facts: {duration_s: 3.0, fps: 25.0, width: 320, height: 240, vertical: false},
   frames: [
     {t: 0.5, path: $p, people: 1, labels: [{label: "<script>alert(1)</script>", confidence: 0.5}],
      text: ["\"'"'"'&<> <img src=x onerror=\"document.body.dataset.pwned=1\">"]},
-    {t: 1.5, path: "/nonexistent/frame-01.jpg", people: 0, labels: [], text: []}],
+    {t: 1.5, path: "/nonexistent/frame-01.jpg", people: 0, labels: [], text: []},
+    {t: 2.5, path: "'"$work"'/notes.jpg", people: 0, labels: [], text: []}],
   vision: {labels: [{label: "<script>alert(1)</script>", confidence: 0.5}], people: 1,
     text: ["\"'"'"'&<> <img src=x onerror=\"document.body.dataset.pwned=1\">"]}}' >> results.jsonl
 # A real failure and a line that is no JSON at all.
 "$stillpick" frames --video "$work/no such clip.mp4" --out out/4 >> results.jsonl
 echo '{"ok":true, <b>cut off' >> results.jsonl
-printf '%s\n' clip-a.mp4 clip-b.mp4 '<i>crafted</i>.mp4' 'no such clip.mp4' 'broken line' > clips.txt
+# Bytes that are not UTF-8, in a line and in its clip's name.
+printf '{"ok":false,"error":"bad \xFF"}\n' >> results.jsonl
+printf '%s\n' clip-a.mp4 clip-b.mp4 '<i>crafted</i>.mp4' 'no such clip.mp4' 'broken line' $'clip\xFE.mp4' > clips.txt
 
 check "stillpick-sheet exits 0" "$sheet" results.jsonl clips.txt > sheet.html
 check "the page has no script" lacks sheet.html '<script'
@@ -89,7 +93,7 @@ browse --dump-dom "file://$work/sheet-test.html" > dom.html
 check "Chromium rendered the page" test -s dom.html
 
 images=$(grep -o '<img ' sheet.html | wc -l)
-for n in 1 2 3 4 5; do check "section clip-$n" contains dom.html "id=\"clip-$n\""; done
+for n in 1 2 3 4 5 6; do check "section clip-$n" contains dom.html "id=\"clip-$n\""; done
 check "two clips analysed by stillpick plus the crafted one" test "$(grep -o 'class="clip analysed"' dom.html | wc -l)" -eq 3
 check "the failed clip with its error" contains dom.html 'cannot open '"$work"'/no such clip.mp4: No such file or directory'
 check "the unreadable line" contains dom.html 'not valid JSON'
@@ -100,7 +104,12 @@ check "the clip name made no element" contains dom.html " italics 0 "
 check "the hostile label is text" contains dom.html " hostile-as-text true "
 check "the hostile label is escaped in the DOM" contains dom.html '&lt;script&gt;alert(1)&lt;/script&gt;'
 check "the hostile text ran nothing" lacks dom.html 'data-pwned'
-check "the missing frame shows its placeholder" contains dom.html " missing-shown 1<"
+check "the missing and the unreadable frame show their placeholders" contains dom.html " missing-shown 2<"
+check "the unreadable frame says so" contains dom.html ">unreadable<small>$work/notes.jpg"
+check "bytes that are not UTF-8 are replaced" contains dom.html $'bad \xEF\xBF\xBD'
+check "and in the clip name" contains dom.html $'clip\xEF\xBF\xBD.mp4'
+check "no stray byte reaches the page" lacks sheet.html $'\xFF'
+check "nor of the name" lacks sheet.html $'\xFE'
 check "the quoted file name is a thumbnail" contains dom.html "title=\"$work/it's a &quot;frame&quot;.jpg\""
 
 browse --screenshot="$screenshot" --window-size=1280,1800 "file://$work/sheet.html" >/dev/null

@@ -7,6 +7,7 @@
 #include <fstream>
 #include <iterator>
 #include <stdexcept>
+#include <vector>
 
 namespace fs = std::filesystem;
 
@@ -39,7 +40,17 @@ std::string writeTestFile(const std::string& name, const std::string& bytes) {
 }
 
 std::string freshTempDir() {
+  // Removed, with all they hold, when the test process ends, however the
+  // test went.
+  static struct Made {
+    std::vector<std::string> dirs;
+    ~Made() {
+      std::error_code ignored;
+      for (const auto& dir : dirs) fs::remove_all(dir, ignored);
+    }
+  } made;
   std::string pattern = (fs::temp_directory_path() / "stillpick-test-XXXXXX").string();
   if (!mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
+  made.dirs.push_back(pattern);
   return pattern;
 }

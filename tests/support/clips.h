@@ -21,5 +21,6 @@ std::string writeTestFile(const std::string& name, const std::string& bytes);
 // reach ffmpeg.
 inline std::string lavfi(const std::string& graph) { return "-f lavfi -i \"" + graph + "\""; }
 
-// A fresh empty directory below the system temporary directory.
+// A fresh empty directory below the system temporary directory, removed when
+// the test process ends.
 std::string freshTempDir();

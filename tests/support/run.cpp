@@ -30,17 +30,12 @@ void PrintTo(const RunResult& result, std::ostream* os) {
 
 RunResult runProgram(const std::string& program, const std::vector<std::string>& args,
                      const std::vector<std::string>& extraEnv, const std::function<void(pid_t)>& during) {
-  std::vector<std::string> env;
-  for (char** e = environ; *e; ++e) env.emplace_back(*e);
-  for (const auto& entry : extraEnv) {  // each replaces the entry of its name
-    std::erase_if(env, [&](const std::string& e) { return e.rfind(entry.substr(0, entry.find('=') + 1), 0) == 0; });
-    env.push_back(entry);
-  }
-  std::vector<char*> argv{const_cast<char*>(program.c_str())}, envp;
+  // Through env(1), which sets the extra entries and then becomes the program.
+  std::vector<char*> argv{const_cast<char*>("/usr/bin/env")};
+  for (const auto& a : extraEnv) argv.push_back(const_cast<char*>(a.c_str()));
+  argv.push_back(const_cast<char*>(program.c_str()));
   for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-  for (auto& e : env) envp.push_back(e.data());
   argv.push_back(nullptr);
-  envp.push_back(nullptr);
   // Input from /dev/null; the output goes to unnamed temporary files, read
   // once the program has ended.
   FILE *out = std::tmpfile(), *err = std::tmpfile();
@@ -51,7 +46,7 @@ RunResult runProgram(const std::string& program, const std::vector<std::string>&
   posix_spawn_file_actions_adddup2(&actions, fileno(out), STDOUT_FILENO);
   posix_spawn_file_actions_adddup2(&actions, fileno(err), STDERR_FILENO);
   pid_t pid = 0;
-  const int failed = posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), envp.data());
+  const int failed = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
   posix_spawn_file_actions_destroy(&actions);
   if (failed) throw std::runtime_error("cannot start " + program);
   std::thread beside;

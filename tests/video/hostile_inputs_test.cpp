@@ -1,8 +1,9 @@
 // Files built to hurt the clip reader in ways random mutation rarely finds:
-// absurd declared sizes and counts, files that are not files, and files that
-// name other files. Each must end in a Fail with a clear text, quickly and
-// without a large allocation, and nothing beyond the file itself is opened.
-// One case per class of fault.
+// absurd declared sizes and counts, files that are not files, files that
+// name other files, and files made to exhaust time or to make the reader show
+// the wrong picture or give a misleading reason. Each must end in a Fail with
+// a clear text, quickly and without a large allocation, and nothing beyond
+// the file itself is opened. One case per class of fault.
 #include <gtest/gtest.h>
 #include <sys/inotify.h>
 #include <sys/resource.h>
@@ -17,6 +18,7 @@
 #include "support/clip_harness.h"
 #include "support/clips.h"
 #include "support/failure.h"
+#include "support/ramp.h"
 #include "support/run.h"
 
 namespace fs = std::filesystem;
@@ -75,6 +77,14 @@ void expectContained(const std::string& path) {
   EXPECT_LT(after.ru_maxrss - before.ru_maxrss, 512 * 1024) << path;
 }
 
+// A GIF of tiny frames whose header declares a canvas of side x side.
+std::string gifWithCanvas(int side, int frames, const std::string& name) {
+  std::string bytes = bytesOf(makeClip("hostile-tiny-" + std::to_string(frames) + ".gif",
+                                       lavfi("color=red:s=2x2:r=10") + " -frames:v " + std::to_string(frames)));
+  bytes.replace(6, 4, encoded(side, 2, true) + encoded(side, 2, true));
+  return writeTestFile("hostile-" + name, bytes);
+}
+
 // Every JPEG picture header (SOF0) of the file made to declare the size.
 std::string withJpegSize(std::string bytes, unsigned width, unsigned height) {
   for (size_t at = bytes.find("\xFF\xC0"); at != std::string::npos; at = bytes.find("\xFF\xC0", at + 2))
@@ -98,14 +108,12 @@ TEST(HostileInputs, DeclaredHugePictureEndsInAnErrorDocument) {
   // Raw video has nothing but the declared size to go by; a JPEG picture
   // header can say at most 65535 x 65535. Sizes whose area alone is too much
   // for the decoder are dropped by it, and then nothing decodes.
-  std::string gifCanvas = bytesOf(makeClip("hostile-tiny.gif", "-f lavfi -i color=red:s=2x2:r=10 -frames:v 250"));
-  gifCanvas.replace(6, 4, encoded(16000, 2, true) + encoded(16000, 2, true));
   const std::string tooLarge = "the video picture is too large", undecodable = "no frame of this file could be decoded";
   const std::vector<std::tuple<std::string, std::string, std::string>> cases = {
       {"raw-100000.avi", withAviSize(raw, 100000, 100000), undecodable},
       {"raw-100000-wide.avi", withAviSize(raw, 100000, 16), tooLarge},
       {"mjpeg-65535.avi", withJpegSize(jpeg, 65535, 65535), undecodable},
-      {"gif-canvas-16000.mp4", gifCanvas, tooLarge},  // 250 tiny frames on a canvas far beyond the area limit
+      {"gif-canvas-16000.mp4", bytesOf(gifWithCanvas(16000, 250, "canvas-16000.gif")), tooLarge},  // 250 tiny frames on a canvas far beyond the area limit
   };
   for (const auto& [name, bytes, error] : cases) {
     const std::string path = writeTestFile("hostile-" + name, bytes);
@@ -127,7 +135,6 @@ TEST(HostileInputs, FilesThatAreNotRegularFilesAreRefusedWithoutWaiting) {
     EXPECT_EQ(failureOf([&] { openClip(path); }), "cannot open " + path + ": not a regular file");
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5)) << path;
   }
-  fs::remove_all(dir);
 }
 
 TEST(HostileInputs, GigabytesOfNothingEndQuickly) {
@@ -141,7 +148,6 @@ TEST(HostileInputs, GigabytesOfNothingEndQuickly) {
   EXPECT_EQ(readingFailure(zeros).rfind("cannot read " + zeros + ": ", 0), 0u);
   EXPECT_EQ(readingFailure(tail), "");
   for (const std::string& path : {zeros, tail}) expectContained(path);
-  fs::remove_all(dir);
 }
 
 TEST(HostileInputs, SampleTablesClaimingHugeCountsEndCleanly) {
@@ -217,6 +223,84 @@ TEST(HostileInputs, ExternalDataReferenceIsNotFollowed) {
 TEST(HostileInputs, SavedFuzzFindingsEndCleanly) {
   for (const auto& entry : fs::directory_iterator(fs::path(STILLPICK_SOURCE_DIR) / "tests/data/fuzz-regressions"))
     if (entry.is_regular_file() && entry.path().filename() != "README") expectContained(entry.path().string());
+}
+
+TEST(HostileInputs, ReadingTimeIsCheckedWhileDecoding) {
+  // Thousands of canvas-sized frames: each request decodes for long without
+  // reading the file, and must still stop when the time is up.
+  const std::string gif = gifWithCanvas(4000, 3000, "canvas-4000.gif");
+  auto source = openFrameSource(openClip(gif, std::chrono::milliseconds(1500)));
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_EQ(failureOf([&] { source->frameAt(290); }), kOutOfTimeMessage);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+  // Every later frame fails at once, and so does an open without time.
+  EXPECT_EQ(failureOf([&] { source->frameAt(0); }), kOutOfTimeMessage);
+  EXPECT_TRUE(source->outOfTime());
+  EXPECT_EQ(failureOf([&] { openClip(gif, std::chrono::milliseconds(0)); }), kOutOfTimeMessage);
+}
+
+TEST(HostileInputs, ATimeWithoutADecodableFrameGetsNoLaterPicture) {
+  // An MPEG-TS stream cut just after its start: its first frames lack their
+  // key frame and its parameter sets, and the next key frame comes at 50 s,
+  // beyond what opening the file reads.
+  const std::string whole =
+      makeClip("hostile-key-50.ts", lavfi("color=black:s=160x120:r=10:d=60,format=yuv420p,"
+                                        "geq=lum='20+2*mod(N\\,90)':cb=128:cr=128") +
+                                      " -c:v libx264 -g 1000 -keyint_min 1000 -force_key_frames 0,50 -bf 0 -qp 4");
+  const std::string bytes = bytesOf(whole);
+  const std::string cut = writeTestFile("hostile-key-50-cut.ts", bytes.substr(bytes.size() / 50 / 188 * 188));
+  auto clip = openClip(cut);
+  const double start = 60.0 - clip->info.duration;  // the clip's time 0 on the original's
+  auto source = openFrameSource(std::move(clip));
+  int shownBeforeTheKey = 0;
+  for (double t : {0.35, 5.0, 20.0, 47.0, 49.0, 52.0}) {
+    Picture picture;
+    failureOf([&] { picture = source->frameAt(t); });
+    const int shown = static_cast<int>((start + t) * 10 + 1e-6);
+    if (!picture) continue;
+    EXPECT_EQ(rampFrameNumber(picture), shown % 90) << "at " << t;
+    shownBeforeTheKey += shown < 500;
+  }
+  EXPECT_EQ(shownBeforeTheKey, 0);
+}
+
+TEST(HostileInputs, EachKindOfFileThatIsNoClipSaysWhatItIs) {
+  const std::string stillText = "this is a still picture, not a video";
+  struct Case {
+    std::string name, ffmpegArgs, error;
+    bool prefixed;  // "cannot read PATH: " before the error
+  };
+  const std::vector<Case> cases = {
+      {"sound.aiff", "-f lavfi -i sine=d=1", "this file has no video track", false},
+      {"sound.ac3", "-f lavfi -i sine=d=1 -c:a ac3", "this file has no video track", false},
+      {"webp.mp4", lavfi("testsrc=s=64x48") + " -frames:v 1 -f webp", stillText, true},
+  };
+  for (const Case& c : cases) {
+    const std::string path = makeClip("hostile-" + c.name, c.ffmpegArgs);
+    RunResult result = runStillpick({"frames", "--video", path, "--out", freshTempDir()});
+    const std::string error = withEscapedSlashes(c.prefixed ? "cannot read " + path + ": " + c.error : c.error);
+    EXPECT_EQ(result.out, "{\"error\":\"" + error + "\",\"ok\":false}\n") << c.name;
+  }
+  // A video track of a codec no decoder reads: an H.264 track renamed.
+  std::string bytes = bytesOf(makeClip("hostile-h264.mkv", lavfi("testsrc=s=64x48:d=1") + " -c:v libx264"));
+  const size_t id = bytes.find("V_MPEG4/ISO/AVC");
+  ASSERT_NE(id, std::string::npos);
+  bytes.replace(id, 15, "V_MPEG4/ISO/XYZ");
+  RunResult result = runStillpick({"frames", "--video", writeTestFile("hostile-unknown-codec.mkv", bytes)});
+  EXPECT_EQ(result.out, "{\"error\":\"no frame of this file could be decoded\",\"ok\":false}\n");
+  // 1,001 tracks, one more than a file may have: an MP4 whose index (at its
+  // end) holds its one track 1,001 times.
+  bytes = bytesOf(makeClip("hostile-sound.m4a", "-f lavfi -i sine=d=0.2 -c:a aac"));
+  const size_t moov = bytes.find("moov") - 4, trak = bytes.find("trak", moov) - 4;
+  const std::string track = bytes.substr(trak, be32(bytes, trak));
+  std::string tracks;
+  for (int i = 0; i < 1000; ++i) tracks += track;
+  ASSERT_EQ(moov + be32(bytes, moov), bytes.size());  // nothing after the index moves
+  bytes.insert(trak, tracks);
+  const uint32_t size = be32(bytes, moov) + uint32_t(tracks.size());
+  bytes.replace(moov, 4, encoded(size, 4));
+  const std::string many = writeTestFile("hostile-tracks-1001.m4a", bytes);
+  EXPECT_EQ(failureOf([&] { openClip(many); }), "cannot read " + many + ": the file has more than 1000 streams");
 }
 
 }  // namespace

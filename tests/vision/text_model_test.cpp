@@ -27,7 +27,6 @@ Image render(const Case& c) {
 TEST(TextModel, ReadsRenderedCaptionsExactlyInReadingOrder) {
   const std::string centred = "x=(w-tw)/2:y=(h-th)/2";
   const Case cases[] = {
-      {"centred", "0x203050", "white", 48, {{"HARBOUR VIEW", centred}}},
       {"two-lines", "0x202020", "white", 36,
        {{"Welcome to the harbour", "x=(w-tw)/2:y=150"}, {"Boats leave every hour", "x=(w-tw)/2:y=210"}}},
       {"small-dark", "0xe0e0d0", "black", 20, {{"Platform 4 departures", "x=40:y=40"}}},
