@@ -1,4 +1,6 @@
 #pragma once
+#include <vector>
+
 #include "base/image.h"
 
 // The failure of a clip whose reading time is used up.
@@ -21,4 +23,8 @@ class FrameSource {
   // Frees what decoding holds until the next request, which may then cost a
   // seek.
   virtual void rest() {}
+  // The times about to be asked, in the order they will be: the source may
+  // start decoding them ahead. Their answers are the ones asking alone would
+  // give.
+  virtual void expect(const std::vector<double>& times) { (void)times; }
 };

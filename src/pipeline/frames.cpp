@@ -56,6 +56,8 @@ Document frames(const RunSettings& settings) {
   std::unique_ptr<Clip> clip = openClip(settings.video);
   StreamFacts facts = streamFacts(clip->info);
   std::unique_ptr<FrameSource> source = openFrameSource(std::move(clip));
+  // The candidate pass's frames are decoded while the models are set up.
+  source->expect(withPartners(sampleTimes(facts.duration), facts.duration, kPairInterval));
   std::unique_ptr<Vision> vision = makeVision();
   return analyseClip(facts, *source, *vision, settings);
 }

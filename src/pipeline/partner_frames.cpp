@@ -28,6 +28,15 @@ Picture PartnerFrames::frameAt(double seconds) {
   return answer.picture;
 }
 
+std::vector<double> withPartners(const std::vector<double>& times, double duration, double interval) {
+  std::vector<double> asked;
+  for (double t : times) {
+    asked.push_back(t);
+    if (t + interval < duration) asked.push_back(t + interval);
+  }
+  return asked;
+}
+
 void PartnerFrames::keepOnly(const std::vector<double>& times) {
   std::map<double, Answer> kept;
   for (double t : times)

@@ -6,6 +6,11 @@
 
 #include "base/frame_source.h"
 
+// The times a reading-ahead pass over a clip of `duration` asks for when
+// asked for `times`: each followed by its partner (t + interval), where that
+// lies within the clip.
+std::vector<double> withPartners(const std::vector<double>& times, double duration, double interval);
+
 // A frame source that, while reading ahead is on, also decodes the motion
 // partner (t + interval) of every time it is asked for and remembers both
 // answers. The motion measurement later asks for a pair at some of the same

@@ -33,7 +33,6 @@ constexpr int kMaxStreams = 1000;
 
 constexpr int kIoBufferSize = 1 << 16;
 
-
 // True (for good) once the reader's time is used up.
 template <typename Reader>
 bool expired(Reader& reader) {
@@ -41,13 +40,18 @@ bool expired(Reader& reader) {
   return reader.expired;
 }
 
+// Reads at the reader's own position, so that readers sharing one open file
+// do not move each other.
 template <typename Reader>
 int readPacket(void* opaque, uint8_t* buffer, int size) {
   auto& reader = *static_cast<Reader*>(opaque);
   if (expired(reader)) return AVERROR_EXIT;
   for (;;) {
-    ssize_t got = ::read(reader.fd, buffer, size);
-    if (got > 0) return static_cast<int>(got);
+    ssize_t got = ::pread(reader.fd, buffer, size, reader.position);
+    if (got > 0) {
+      reader.position += got;
+      return static_cast<int>(got);
+    }
     if (got == 0) return AVERROR_EOF;
     if (errno != EINTR) return AVERROR(errno);
   }
@@ -55,13 +59,19 @@ int readPacket(void* opaque, uint8_t* buffer, int size) {
 
 template <typename Reader>
 int64_t seekFile(void* opaque, int64_t offset, int whence) {
-  int fd = static_cast<Reader*>(opaque)->fd;
-  if (whence & AVSEEK_SIZE) {
-    struct stat info {};
-    return ::fstat(fd, &info) == 0 ? info.st_size : AVERROR(errno);
+  auto& reader = *static_cast<Reader*>(opaque);
+  struct stat info {};
+  if (::fstat(reader.fd, &info) != 0) return AVERROR(errno);
+  if (whence & AVSEEK_SIZE) return info.st_size;
+  int64_t at = offset;
+  switch (whence & ~AVSEEK_FORCE) {
+    case SEEK_SET: break;
+    case SEEK_CUR: at += reader.position; break;
+    case SEEK_END: at += info.st_size; break;
+    default: return AVERROR(EINVAL);
   }
-  off_t at = ::lseek(fd, offset, whence & ~AVSEEK_FORCE);
-  return at < 0 ? AVERROR(errno) : at;
+  if (at < 0) return AVERROR(EINVAL);
+  return reader.position = at;
 }
 
 // Refuses every attempt of a demuxer to open a further resource.
@@ -109,15 +119,28 @@ bool MediaInput::outOfTime() const {
 }
 
 std::unique_ptr<MediaInput> MediaInput::open(const std::string& path, std::chrono::milliseconds readingTime) {
+  const auto deadline = std::chrono::steady_clock::now() + readingTime;
   av_log_set_callback(quietLog<Reader>);
-  auto input = std::make_unique<MediaInput>();
-  input->path_ = path;
-  input->reader_.deadline = std::chrono::steady_clock::now() + readingTime;
   // Non-blocking, so that opening a FIFO does not wait for a writer; the
   // file is refused below unless it is a regular one, where the flag has no
   // effect on reading.
-  input->reader_.fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
-  if (input->reader_.fd < 0) throw Fail("cannot open " + path + ": " + std::strerror(errno));
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+  if (fd < 0) throw Fail("cannot open " + path + ": " + std::strerror(errno));
+  return attach(fd, path, deadline);
+}
+
+std::unique_ptr<MediaInput> MediaInput::reopen() const {
+  const int fd = ::fcntl(reader_.fd, F_DUPFD_CLOEXEC, 0);
+  if (fd < 0) throw Fail("cannot open " + path_ + ": " + std::strerror(errno));
+  return attach(fd, path_, reader_.deadline);
+}
+
+std::unique_ptr<MediaInput> MediaInput::attach(int fd, const std::string& path,
+                                               std::chrono::steady_clock::time_point deadline) {
+  auto input = std::make_unique<MediaInput>();
+  input->path_ = path;
+  input->reader_.fd = fd;
+  input->reader_.deadline = deadline;
   struct stat info {};
   if (::fstat(input->reader_.fd, &info) != 0 || !S_ISREG(info.st_mode))
     throw Fail("cannot open " + path + ": not a regular file");

@@ -1,5 +1,6 @@
 #pragma once
 #include <chrono>
+#include <cstdint>
 #include <memory>
 #include <string>
 
@@ -14,6 +15,10 @@ class MediaInput {
   // Throws Fail ("cannot open PATH: reason", "cannot read PATH: reason",
   // "the video could not be decoded in time").
   static std::unique_ptr<MediaInput> open(const std::string& path, std::chrono::milliseconds readingTime);
+  // The same file read once more, from its start, by a reader of its own
+  // with the same deadline: the file already open, not whatever its path
+  // names now.
+  std::unique_ptr<MediaInput> reopen() const;
   ~MediaInput();
   MediaInput(const MediaInput&) = delete;
   MediaInput& operator=(const MediaInput&) = delete;
@@ -27,12 +32,15 @@ class MediaInput {
 
  private:
   MediaInput() = default;
+  static std::unique_ptr<MediaInput> attach(int fd, const std::string& path,
+                                            std::chrono::steady_clock::time_point deadline);
   // Throws the failure that ends an open which returned `status`.
   [[noreturn]] void failOpening(int status);
   friend std::unique_ptr<MediaInput> std::make_unique<MediaInput>();
   std::string path_;
   struct Reader {
     int fd = -1;
+    int64_t position = 0;
     std::chrono::steady_clock::time_point deadline;
     bool expired = false;
     bool tooManyStreams = false;  // the file declared more streams than allowed

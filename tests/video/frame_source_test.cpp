@@ -82,11 +82,15 @@ TEST(FrameSource, EachTimeGivesTheFrameOnScreen) {
     cases.push_back({makeClip("ramp-offset." + container, lavfi("color=black:s=160x120:r=10:d=6," + kGreyRamp) +
                                                              " -c:v libx264 -g 10 -qp 4 -output_ts_offset 1"),
                      60, [](int k) { return int64_t{k} + 10; }, 10, 0, 1, {0.1, 0.99, 1.0, 1.55, 4.0, 6.95}, 0, 0});
+  // Each clip is asked twice: time by time, and with all times announced
+  // first, which lets them be decoded ahead by several decoders.
+  for (bool announced : {false, true})
   for (const auto& [clip, frames, start, rate, walkTicks, walkStep, jumps, damagedFrom, damagedTo] : cases) {
     auto source = sourceFor(clip);
     std::vector<double> times;
     for (int ticks = 0; ticks < walkTicks; ticks += walkStep) times.push_back(ticks / 600.0);
     times.insert(times.end(), jumps.begin(), jumps.end());
+    if (announced) source->expect(times);
     for (double t : times) {
       Picture picture;
       const std::string failure = failureOf([&] { picture = source->frameAt(t); });
@@ -95,7 +99,7 @@ TEST(FrameSource, EachTimeGivesTheFrameOnScreen) {
       int shown = 0;  // the last frame started by t on the grid
       for (int k = 0; k < frames; ++k)
         if (start(k) * 600 <= std::llround(t * 600) * rate) shown = k;
-      EXPECT_EQ(rampFrameNumber(picture), shown % 90) << clip << " at " << t;
+      EXPECT_EQ(rampFrameNumber(picture), shown % 90) << clip << " at " << t << (announced ? ", announced" : "");
     }
   }
 }

@@ -1,4 +1,4 @@
-#include "base/frame_source.h"
+#include "video/decoded_frame_source.h"
 
 #include <malloc.h>
 
@@ -79,73 +79,10 @@ FramePtr referenceTo(const AVFrame& frame) {
   return copy;
 }
 
-// Decodes the first video stream of a clip in presentation-time order and
-// keeps its place between requests: a later time is reached by decoding
-// forward, unless a key frame at or before it lies beyond the current
-// position, in which case seeking there is cheaper.
-class DecodedFrameSource final : public FrameSource {
- public:
-  explicit DecodedFrameSource(std::unique_ptr<Clip> clip);
-  Picture frameAt(double seconds) override;
-  bool outOfTime() const override { return input_->outOfTime(); }
-  void rest() override;
+}  // namespace
 
- private:
-  enum class Outcome { Found, TooLate, Missing };
-
-  Picture pictureAt(double seconds);
-  void openDecoder();
-  int64_t targetFor(double seconds) const;
-  FramePtr locate(int64_t target);
-  bool canContinueTo(int64_t target) const;
-  bool worthSeeking(int64_t target) const;
-  void seekTo(int64_t timestamp);
-  void seekToStart();
-  void resetDecoder();
-  bool readPacket();
-  bool sendNextPacket(int64_t target);
-  bool skippable(const AVPacket& packet, int64_t target) const;
-  Outcome decodeTo(int64_t target, FramePtr& found);
-  int64_t shownUntil(const AVFrame& last) const;
-  int64_t firstDecodedTime();
-
-  std::unique_ptr<MediaInput> input_;
-  AVFormatContext* format_ = nullptr;
-  AVStream* stream_ = nullptr;
-  int streamIndex_ = -1;
-  CodecPtr codec_;
-  PacketPtr packet_;
-  FramePtr scratch_;
-  std::unique_ptr<FrameConverter> converter_;
-  double duration_ = std::numeric_limits<double>::quiet_NaN();
-  int64_t origin_ = 0;        // stream time of the clip's start
-  int64_t firstPts_ = kNone;  // presentation time of the first frame
-  int64_t startTs_ = kNone;   // earliest time stamp of the first packet
-
-  // Where the decoder stands.
-  std::deque<PacketPtr> lookahead_;
-  std::deque<int64_t> sentPts_;
-  FramePtr current_;             // the last frame the decoder gave out
-  bool positioned_ = false;      // fed in order since a seek or the start
-  bool atStart_ = false;         // ... and that was the start of the stream
-  bool draining_ = false;        // end of packets told to the decoder
-  bool drained_ = false;         // the decoder has given out its last frame
-  bool demuxEnded_ = false;
-  bool budgetSpent_ = false;
-  int64_t outputs_ = 0;          // frames given out since positioning
-  int64_t lastSentDts_ = kNone;
-  int64_t maxSentPts_ = kNone;
-  int64_t firstReadTs_ = kNone;  // earliest stamp of the first packet after a seek
-  int64_t budget_ = kPacketBudget;
-
-  // The picture delivered last, on screen from lastPts_ until before lastUntil_.
-  Picture lastPicture_;
-  int64_t lastPts_ = 0;
-  int64_t lastUntil_ = 0;
-};
-
-DecodedFrameSource::DecodedFrameSource(std::unique_ptr<Clip> clip) : input_(std::move(clip->input)) {
-  const ClipInfo& info = clip->info;
+DecodedFrameSource::DecodedFrameSource(std::unique_ptr<MediaInput> input, const ClipInfo& info, int decoderThreads)
+    : input_(std::move(input)), info_(info), decoderThreads_(decoderThreads), budget_(kPacketBudget) {
   format_ = input_->format();
   streamIndex_ = input_->videoStream();
   if (streamIndex_ < 0) throw Fail("this file has no video track");
@@ -195,6 +132,32 @@ DecodedFrameSource::DecodedFrameSource(std::unique_ptr<Clip> clip) : input_(std:
   }
 }
 
+DecodedFrameSource::~DecodedFrameSource() = default;
+
+bool DecodedFrameSource::outOfTime() const { return input_->outOfTime(); }
+
+std::unique_ptr<DecodedFrameSource> DecodedFrameSource::twin() const {
+  return std::make_unique<DecodedFrameSource>(input_->reopen(), info_, 1);
+}
+
+std::optional<int64_t> DecodedFrameSource::groupOf(double seconds) const {
+  int64_t target = 0;
+  try {
+    target = targetFor(seconds);
+  } catch (const Fail&) {
+    return std::nullopt;
+  }
+  // A wrong answer costs only speed: every source decodes exactly.
+  const int index = av_index_search_timestamp(stream_, target, AVSEEK_FLAG_BACKWARD);
+  const AVIndexEntry* key = index >= 0 ? avformat_index_get_entry(stream_, index) : nullptr;
+  if (!key) return std::nullopt;
+  return key->timestamp;
+}
+
+int64_t DecodedFrameSource::pictureArea() const {
+  return int64_t{stream_->codecpar->width} * stream_->codecpar->height;
+}
+
 int64_t DecodedFrameSource::targetFor(double seconds) const {
   double ticks = std::round(seconds * kTicksPerSecond);
   if (!std::isfinite(ticks) || std::fabs(ticks) > 1e15) throw Fail("the requested time is out of range");
@@ -227,7 +190,7 @@ void DecodedFrameSource::openDecoder() {
   if (!codec_) throw std::bad_alloc();
   if (avcodec_parameters_to_context(codec_.get(), parameters) < 0) throw Fail(kNothingDecodesMessage);
   codec_->pkt_timebase = stream_->time_base;
-  codec_->thread_count = 2;
+  codec_->thread_count = decoderThreads_;
   codec_->thread_type = FF_THREAD_FRAME | FF_THREAD_SLICE;
   codec_->max_pixels = kMaxPictureArea;
   const int status = avcodec_open2(codec_.get(), decoder, nullptr);
@@ -265,6 +228,8 @@ Picture DecodedFrameSource::pictureAt(double seconds) {
     lastUntil_ = shownUntil(*found);
   else if (current_ && presentationTime(*current_) > lastPts_)
     lastUntil_ = presentationTime(*current_);
+  else if (shownPast(*found, target))
+    lastUntil_ = target + 1;
   else
     lastUntil_ = lastPts_ + 1;
   return picture;
@@ -456,6 +421,10 @@ DecodedFrameSource::Outcome DecodedFrameSource::decodeTo(int64_t target, FramePt
       av_frame_unref(scratch_.get());
       if (pts <= target) {
         if (!candidate || pts >= presentationTime(*candidate)) candidate = referenceTo(*current_);
+        if (presentationTime(*candidate) == pts && shownPast(*candidate, target)) {
+          found = std::move(candidate);
+          return Outcome::Found;
+        }
         continue;
       }
       if (!candidate && firstFrame) candidate = referenceTo(*current_);  // the target precedes the first frame
@@ -489,6 +458,18 @@ DecodedFrameSource::Outcome DecodedFrameSource::decodeTo(int64_t target, FramePt
   return Outcome::Missing;
 }
 
+// True when `frame` is known to be on screen still at `target`: its own
+// duration reaches past it, and no frame read so far starts between the two.
+// Then no later frame needs decoding to know that it is the answer.
+bool DecodedFrameSource::shownPast(const AVFrame& frame, int64_t target) const {
+  const int64_t pts = presentationTime(frame);
+  if (frame.pkt_duration <= 0 || pts + frame.pkt_duration <= target) return false;
+  auto between = [&](int64_t other) { return other != kNone && pts < other && other <= target; };
+  for (const PacketPtr& ahead : lookahead_)
+    if (between(ahead->pts)) return false;
+  return std::none_of(sentPts_.begin(), sentPts_.end(), between);
+}
+
 // The time stamp of the first frame the decoder gives out from where it
 // stands, or none when it gives none within a few packets.
 int64_t DecodedFrameSource::firstDecodedTime() {
@@ -520,9 +501,3 @@ int64_t DecodedFrameSource::shownUntil(const AVFrame& last) const {
   return end >= clipEnd - length ? kForever : end;
 }
 
-}  // namespace
-
-std::unique_ptr<FrameSource> openFrameSource(std::unique_ptr<Clip> clip) {
-  if (!clip || !clip->input) throw Fail("this file has no video track");
-  return std::make_unique<DecodedFrameSource>(std::move(clip));
-}
