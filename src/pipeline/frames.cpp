@@ -38,13 +38,15 @@ Document analyseClip(const StreamFacts& facts, FrameSource& clipFrames, Vision& 
   // Times skipped for want of time would make a partial result look whole.
   if (source.outOfTime()) throw Fail(kOutOfTimeMessage);
   source.stopReadingAhead();
-  source.rest();
   Selection selection = selectFrames(std::move(candidates), settings.count, vision);
   std::vector<double> times;
   for (int64_t position : selection.kept) times.push_back(selection.pool[static_cast<size_t>(position)].time);
   // From here on only the kept frames and their motion partners are needed.
   source.keepOnly(times);
   dropUnkeptPictures(selection);
+  // The decoder, and the pictures just dropped, make room for the models of
+  // the analyses.
+  source.rest();
   const OutputDirectory outDir = createOutputDirectory(settings.outDir, settings.freshOutDir);
   ClipDigest digest = writeFrames(selection.pool, selection.kept, settings.size, outDir.path, vision);
   std::optional<std::string> motion = measureMotion(source, facts.duration, times);

@@ -1,4 +1,5 @@
 #pragma once
+#include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <memory>
@@ -42,7 +43,7 @@ class MediaInput {
     int fd = -1;
     int64_t position = 0;
     std::chrono::steady_clock::time_point deadline;
-    bool expired = false;
+    std::atomic<bool> expired = false;  // also read by other threads, through outOfTime()
     bool tooManyStreams = false;  // the file declared more streams than allowed
   } reader_;
   struct AVIOContext* io_ = nullptr;

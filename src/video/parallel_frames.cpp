@@ -1,5 +1,7 @@
 #include "video/parallel_frames.h"
 
+#include <malloc.h>
+
 #include <algorithm>
 #include <condition_variable>
 #include <exception>
@@ -19,12 +21,14 @@ constexpr int kMaxDecoders = 2;
 // so that two sets of reference frames do not raise the peak memory.
 constexpr int64_t kMaxSharedArea = 2560 * 1440;
 
-// Frames of one clip. Planned times are decoded ahead by single-threaded
-// decoders of their own, each over its own reader of the file and its own
-// groups of pictures, in parallel; any other time is decoded on request by
-// the primary source, whose decoder runs on several threads within the
-// stream. Every decoder decodes exactly, so who decoded a time does not
-// change its answer.
+// Frames of one clip. Planned times are decoded ahead, on threads of their
+// own, while the caller works on the answers already given: by
+// single-threaded decoders, each over its own reader of the file and its own
+// groups of pictures, in parallel; or, when there is only one group to
+// decode or the pictures are large, by the primary source, whose decoder
+// runs on several threads within the stream. Any other time is decoded on
+// request by the primary source. Every decoder decodes exactly, so who
+// decoded a time does not change its answer.
 class ParallelFrameSource final : public FrameSource {
  public:
   explicit ParallelFrameSource(std::unique_ptr<DecodedFrameSource> primary) : primary_(std::move(primary)) {}
@@ -42,15 +46,17 @@ class ParallelFrameSource final : public FrameSource {
     Picture picture;
     std::exception_ptr failure;
   };
-  void work(const std::vector<double>& times);
+  void work(const std::vector<double>& times, DecodedFrameSource* borrowed);
   void finish(double seconds, Slot answer);
   void stopWorkers();
+  void waitForWorkers();
 
   std::unique_ptr<DecodedFrameSource> primary_;
   std::mutex mutex_;
   std::condition_variable answered_;
   std::map<double, Slot> slots_;
   bool stopping_ = false;
+  bool primaryLent_ = false;  // a worker decodes with the primary source
   std::vector<std::thread> workers_;
 };
 
@@ -67,32 +73,41 @@ Picture ParallelFrameSource::frameAt(double seconds) {
       }
     }
   }
+  if (primaryLent_) waitForWorkers();
   return primary_->frameAt(seconds);
 }
 
 void ParallelFrameSource::expect(const std::vector<double>& times) {
-  if (!workers_.empty() || primary_->pictureArea() > kMaxSharedArea) return;
+  if (!workers_.empty() || times.empty()) return;
   const int decoders = std::min<int>(kMaxDecoders, static_cast<int>(std::thread::hardware_concurrency()));
   if (decoders < 2) return;
-  const auto parts = splitByGroup(times, [&](double t) { return primary_->groupOf(t); }, decoders);
+  std::vector<std::vector<double>> parts;
+  if (primary_->pictureArea() <= kMaxSharedArea)
+    parts = splitByGroup(times, [&](double t) { return primary_->groupOf(t); }, decoders);
+  primaryLent_ = parts.empty();
+  if (primaryLent_) parts = {times};
   {
     std::lock_guard lock(mutex_);
     for (const auto& part : parts)
       for (double t : part) slots_.emplace(t, Slot());
   }
-  for (const auto& part : parts) workers_.emplace_back([this, part] { work(part); });
+  DecodedFrameSource* lent = primaryLent_ ? primary_.get() : nullptr;
+  for (const auto& part : parts) workers_.emplace_back([this, part, lent] { work(part, lent); });
 }
 
-void ParallelFrameSource::work(const std::vector<double>& times) {
-  std::unique_ptr<DecodedFrameSource> source;
+void ParallelFrameSource::work(const std::vector<double>& times, DecodedFrameSource* borrowed) {
+  std::unique_ptr<DecodedFrameSource> own;
   std::exception_ptr setUp;
-  try {
-    source = primary_->twin();
-  } catch (const Fail&) {
-    // Left to the primary source, which reads the file already.
-  } catch (...) {
-    setUp = std::current_exception();
+  if (!borrowed) {
+    try {
+      own = primary_->twin();
+    } catch (const Fail&) {
+      // Left to the primary source, which reads the file already.
+    } catch (...) {
+      setUp = std::current_exception();
+    }
   }
+  DecodedFrameSource* source = borrowed ? borrowed : own.get();
   for (double t : times) {
     {
       std::lock_guard lock(mutex_);
@@ -110,6 +125,10 @@ void ParallelFrameSource::work(const std::vector<double>& times) {
     }
     finish(t, std::move(answer));
   }
+  // The decoder's reference frames and buffers, freed on this thread, go
+  // back to the system rather than staying with the thread's heap.
+  own.reset();
+  malloc_trim(0);
 }
 
 void ParallelFrameSource::finish(double seconds, Slot answer) {
@@ -123,11 +142,18 @@ void ParallelFrameSource::stopWorkers() {
     std::lock_guard lock(mutex_);
     stopping_ = true;
   }
-  for (std::thread& worker : workers_) worker.join();
-  workers_.clear();
+  waitForWorkers();
   std::lock_guard lock(mutex_);
   slots_.clear();
   stopping_ = false;
+}
+
+// Until the workers have gone through their times (or stopped), after
+// which the primary source is the caller's again.
+void ParallelFrameSource::waitForWorkers() {
+  for (std::thread& worker : workers_) worker.join();
+  workers_.clear();
+  primaryLent_ = false;
 }
 
 void ParallelFrameSource::rest() {

@@ -104,6 +104,20 @@ TEST(FrameSource, EachTimeGivesTheFrameOnScreen) {
   }
 }
 
+TEST(FrameSource, AnnouncedTimesMayBeSkippedOrAskedOutOfTurn) {
+  // Decoded ahead by two decoders (an indexed MP4) or by the one (MPEG-TS,
+  // no index); times outside the announcement are answered as well, and
+  // times never asked are let go.
+  const std::string ts = makeClip("ramp-announced.ts", lavfi("color=black:s=160x120:r=30:d=3," + kGreyRamp) +
+                                                         " -c:v libx264 -g 30 -qp 4");
+  for (const std::string& clip : {constantRateClip(), ts}) {
+    auto source = sourceFor(clip);
+    source->expect({0.5, 1.0, 1.5, 2.0, 2.5, 2.9});
+    for (auto [t, frame] : {std::pair{2.0, 60}, {0.7, 21}, {1.0, 30}, {2.95, 88}, {0.5, 15}})
+      EXPECT_EQ(rampFrameNumber(source->frameAt(t)), frame) << clip << " at " << t;
+  }
+}
+
 // A copy of an MP4 file with the display matrix (linear part) in its first
 // track header replaced, in 16.16 fixed point; the header is of version 0.
 std::string withMatrix(const std::string& clip, const std::string& name, double a, double b, double c, double d) {
