@@ -117,6 +117,10 @@ DecodedFrameSource::DecodedFrameSource(std::unique_ptr<MediaInput> input, const 
   }
   for (const PacketPtr& packet : lookahead_) firstPts_ = earlierOf(firstPts_, packet->pts);
   startTs_ = firstReadTs_;
+  // Index entries may be stamped with decode times; a key frame is shown
+  // this much later (the reordering delay of B-frames, seen on the first
+  // one). Seeking itself goes by the time shown.
+  if (firstPts_ != kNone && startTs_ != kNone) keyDelay_ = std::max<int64_t>(0, firstPts_ - startTs_);
   // AVI keeps times in decode order only: with B-frames its first frame is
   // stamped a frame late, and every later one with it. Its clip starts
   // with its first frame, whatever that is stamped.
@@ -140,7 +144,7 @@ std::unique_ptr<DecodedFrameSource> DecodedFrameSource::twin() const {
   return std::make_unique<DecodedFrameSource>(input_->reopen(), info_, 1);
 }
 
-std::optional<int64_t> DecodedFrameSource::groupOf(double seconds) const {
+std::optional<double> DecodedFrameSource::keyFrameBefore(double seconds) const {
   int64_t target = 0;
   try {
     target = targetFor(seconds);
@@ -148,10 +152,10 @@ std::optional<int64_t> DecodedFrameSource::groupOf(double seconds) const {
     return std::nullopt;
   }
   // A wrong answer costs only speed: every source decodes exactly.
-  const int index = av_index_search_timestamp(stream_, target, AVSEEK_FLAG_BACKWARD);
+  const int index = av_index_search_timestamp(stream_, target - keyDelay_, AVSEEK_FLAG_BACKWARD);
   const AVIndexEntry* key = index >= 0 ? avformat_index_get_entry(stream_, index) : nullptr;
   if (!key) return std::nullopt;
-  return key->timestamp;
+  return static_cast<double>(key->timestamp - origin_) * av_q2d(stream_->time_base);
 }
 
 int64_t DecodedFrameSource::pictureArea() const {
@@ -278,7 +282,7 @@ bool DecodedFrameSource::worthSeeking(int64_t target) const {
   if (position == kNone) position = firstReadTs_;
   if (position == kNone) return false;
   const int entries = avformat_index_get_entries_count(stream_);
-  const int index = av_index_search_timestamp(stream_, target, AVSEEK_FLAG_BACKWARD);
+  const int index = av_index_search_timestamp(stream_, target - keyDelay_, AVSEEK_FLAG_BACKWARD);
   if (index >= 0 && entries > 0) {
     // A key frame not after the target that the decoder has not reached yet.
     const AVIndexEntry* key = avformat_index_get_entry(stream_, index);

@@ -30,10 +30,10 @@ class DecodedFrameSource final : public FrameSource {
   // A second source over the same open file, with a reader and a
   // single-threaded decoder of its own and the same reading deadline.
   std::unique_ptr<DecodedFrameSource> twin() const;
-  // The time stamp of the key frame at or before `seconds` by the
+  // The clip time of the key frame at or before `seconds` by the
   // container's index: times with the same one lie in one group of pictures.
   // None when the clip has no index.
-  std::optional<int64_t> groupOf(double seconds) const;
+  std::optional<double> keyFrameBefore(double seconds) const;
   // Stored pixels of one picture.
   int64_t pictureArea() const;
 
@@ -72,6 +72,7 @@ class DecodedFrameSource final : public FrameSource {
   int64_t origin_ = 0;        // stream time of the clip's start
   int64_t firstPts_ = kNone;  // presentation time of the first frame
   int64_t startTs_ = kNone;   // earliest time stamp of the first packet
+  int64_t keyDelay_ = 0;      // how much later than decoded a key frame is shown
 
   // Where the decoder stands.
   std::deque<PacketPtr> lookahead_;

@@ -83,7 +83,7 @@ void ParallelFrameSource::expect(const std::vector<double>& times) {
   if (decoders < 2) return;
   std::vector<std::vector<double>> parts;
   if (primary_->pictureArea() <= kMaxSharedArea)
-    parts = splitByGroup(times, [&](double t) { return primary_->groupOf(t); }, decoders);
+    parts = splitByGroup(times, [&](double t) { return primary_->keyFrameBefore(t); }, decoders);
   primaryLent_ = parts.empty();
   if (primaryLent_) parts = {times};
   {
@@ -164,21 +164,27 @@ void ParallelFrameSource::rest() {
 }  // namespace
 
 std::vector<std::vector<double>> splitByGroup(const std::vector<double>& times,
-                                              const std::function<std::optional<int64_t>(double)>& groupOf,
+                                              const std::function<std::optional<double>(double)>& keyFrameBefore,
                                               int decoders) {
-  std::vector<std::vector<double>> runs;
-  std::optional<int64_t> previous;
+  struct Run {
+    double key;
+    std::vector<double> times;
+  };
+  std::vector<Run> runs;
   for (double t : times) {
-    const std::optional<int64_t> group = groupOf(t);
-    if (!group) return {};
-    if (runs.empty() || group != previous) runs.emplace_back();
-    runs.back().push_back(t);
-    previous = group;
+    const std::optional<double> key = keyFrameBefore(t);
+    if (!key) return {};
+    if (runs.empty() || *key != runs.back().key) runs.push_back({*key, {}});
+    runs.back().times.push_back(t);
   }
   if (runs.size() < 2 || decoders < 2) return {};
   std::vector<std::vector<double>> parts(std::min(runs.size(), static_cast<size_t>(decoders)));
-  for (size_t k = 0; k < runs.size(); ++k) parts[k % parts.size()].insert(parts[k % parts.size()].end(),
-                                                                          runs[k].begin(), runs[k].end());
+  std::vector<double> work(parts.size(), 0.0);
+  for (const Run& run : runs) {
+    const size_t least = std::min_element(work.begin(), work.end()) - work.begin();
+    work[least] += std::max(0.0, run.times.back() - run.key);
+    parts[least].insert(parts[least].end(), run.times.begin(), run.times.end());
+  }
   return parts;
 }
 

@@ -1,14 +1,16 @@
 #pragma once
-#include <cstdint>
 #include <functional>
 #include <optional>
 #include <vector>
 
-// The planned times split among `decoders` decoders by group of pictures:
-// each run of consecutive times that share a group (as `groupOf` tells)
-// goes whole to one decoder, runs dealt out in turn, each decoder's times
-// kept in plan order. Empty when there is nothing to share: fewer than two
-// runs, or a time whose group is not known.
+// The planned times split among `decoders` decoders by group of pictures.
+// `keyFrameBefore` tells the time of the key frame that starts the group of
+// a time. Each run of consecutive times in one group goes whole to one
+// decoder: to the one with the least work so far, counted as the time from
+// each run's key frame to its last time (its frames to decode), the first
+// of them on a tie. Each decoder's times stay in plan order. Empty when
+// there is nothing to share: fewer than two runs, or a time whose group is
+// not known.
 std::vector<std::vector<double>> splitByGroup(const std::vector<double>& times,
-                                              const std::function<std::optional<int64_t>(double)>& groupOf,
+                                              const std::function<std::optional<double>(double)>& keyFrameBefore,
                                               int decoders);
