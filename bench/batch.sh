@@ -3,10 +3,12 @@
 # copies of the street benchmark clips, 60-s ones and 10-s ones, with -j 1 and
 # -j 2, and prints clips per minute for each.
 # Usage: bench/batch.sh [COPIES]   (default 4 copies of each clip)
+#   the binary is $STILLPICK (default build/stillpick)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 out="$root/bench/out"
 copies=${1:-4}
+bin=${STILLPICK:-$root/build/stillpick}
 command -v parallel >/dev/null || {
   sudo=""; [ "$(id -u)" -eq 0 ] || sudo=sudo
   DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -q --no-install-recommends parallel >/dev/null
@@ -28,7 +30,7 @@ for length in 60 10; do
   for jobs in 1 2; do
     start=$(date +%s.%N)
     printf '%s\n' "${clips[@]}" | parallel -k -j "$jobs" \
-      "$root/build/stillpick" frames --video {} --out "$scratch/{#}" > "$scratch/results.jsonl"
+      "$bin" frames --video {} --out "$scratch/{#}" > "$scratch/results.jsonl"
     end=$(date +%s.%N)
     ok=$(grep -c '"ok":true' "$scratch/results.jsonl" || true)
     awk -v l="$length" -v j="$jobs" -v n="${#clips[@]}" -v ok="$ok" -v s="$start" -v e="$end" 'BEGIN {

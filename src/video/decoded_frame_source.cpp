@@ -140,6 +140,14 @@ DecodedFrameSource::~DecodedFrameSource() = default;
 
 bool DecodedFrameSource::outOfTime() const { return input_->outOfTime(); }
 
+void DecodedFrameSource::useDecoderThreads(int threads) {
+  if (threads == decoderThreads_) return;
+  decoderThreads_ = threads;
+  if (!codec_) return;
+  resetDecoder();
+  codec_.reset();  // opened again, so, at the next request
+}
+
 std::unique_ptr<DecodedFrameSource> DecodedFrameSource::twin() const {
   return std::make_unique<DecodedFrameSource>(input_->reopen(), info_, 1);
 }
@@ -210,9 +218,10 @@ void DecodedFrameSource::openDecoder() {
 // freed pages are handed back to the system explicitly: otherwise the models
 // loaded next grow the peak on top of them.
 void DecodedFrameSource::rest() {
-  if (!codec_) return;
-  resetDecoder();
-  codec_.reset();
+  if (codec_) {
+    resetDecoder();
+    codec_.reset();
+  }
   malloc_trim(0);
 }
 

@@ -27,6 +27,8 @@ class DecodedFrameSource final : public FrameSource {
   bool outOfTime() const override;
   void rest() override;
 
+  // From the next request on, decodes with this many threads.
+  void useDecoderThreads(int threads);
   // A second source over the same open file, with a reader and a
   // single-threaded decoder of its own and the same reading deadline.
   std::unique_ptr<DecodedFrameSource> twin() const;

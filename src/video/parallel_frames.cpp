@@ -17,6 +17,8 @@ namespace {
 
 // Decoders at most, one a core: each more holds its own reference frames.
 constexpr int kMaxDecoders = 2;
+// Threads of the primary source's decoder when it decodes alone.
+constexpr int kPrimaryThreads = 2;
 // Larger pictures are decoded by one decoder (threaded within the stream),
 // so that two sets of reference frames do not raise the peak memory.
 constexpr int64_t kMaxSharedArea = 2560 * 1440;
@@ -84,15 +86,22 @@ void ParallelFrameSource::expect(const std::vector<double>& times) {
   std::vector<std::vector<double>> parts;
   if (primary_->pictureArea() <= kMaxSharedArea)
     parts = splitByGroup(times, [&](double t) { return primary_->keyFrameBefore(t); }, decoders);
-  primaryLent_ = parts.empty();
-  if (primaryLent_) parts = {times};
+  // The primary source takes the first part (the whole plan when it is not
+  // shared, with its threaded decoder), a twin of it each other part.
+  if (parts.empty())
+    parts = {times};
+  else
+    primary_->useDecoderThreads(1);
+  primaryLent_ = true;
   {
     std::lock_guard lock(mutex_);
     for (const auto& part : parts)
       for (double t : part) slots_.emplace(t, Slot());
   }
-  DecodedFrameSource* lent = primaryLent_ ? primary_.get() : nullptr;
-  for (const auto& part : parts) workers_.emplace_back([this, part, lent] { work(part, lent); });
+  for (size_t k = 0; k < parts.size(); ++k) {
+    DecodedFrameSource* lent = k == 0 ? primary_.get() : nullptr;
+    workers_.emplace_back([this, part = parts[k], lent] { work(part, lent); });
+  }
 }
 
 void ParallelFrameSource::work(const std::vector<double>& times, DecodedFrameSource* borrowed) {
@@ -154,6 +163,7 @@ void ParallelFrameSource::waitForWorkers() {
   for (std::thread& worker : workers_) worker.join();
   workers_.clear();
   primaryLent_ = false;
+  primary_->useDecoderThreads(kPrimaryThreads);
 }
 
 void ParallelFrameSource::rest() {
@@ -191,5 +201,5 @@ std::vector<std::vector<double>> splitByGroup(const std::vector<double>& times,
 std::unique_ptr<FrameSource> openFrameSource(std::unique_ptr<Clip> clip) {
   if (!clip || !clip->input) throw Fail("this file has no video track");
   return std::make_unique<ParallelFrameSource>(
-      std::make_unique<DecodedFrameSource>(std::move(clip->input), clip->info, 2));
+      std::make_unique<DecodedFrameSource>(std::move(clip->input), clip->info, kPrimaryThreads));
 }
