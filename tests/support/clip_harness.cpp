@@ -13,6 +13,7 @@ int exerciseClip(const std::string& path) {
     auto source = openFrameSource(std::move(clip));
     std::vector<double> times = sampleTimes(facts.duration);
     times.insert(times.end(), {0.0, facts.duration / 2, facts.duration + 1.0});
+    source->expect(times);  // decoded ahead, as a frames run does
     for (double t : times) {
       try {
         Picture picture = source->frameAt(t);
