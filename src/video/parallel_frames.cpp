@@ -7,6 +7,7 @@
 #include <exception>
 #include <map>
 #include <mutex>
+#include <numeric>
 #include <thread>
 
 #include "base/fail.h"
@@ -188,13 +189,23 @@ std::vector<std::vector<double>> splitByGroup(const std::vector<double>& times,
     runs.back().times.push_back(t);
   }
   if (runs.size() < 2 || decoders < 2) return {};
-  std::vector<std::vector<double>> parts(std::min(runs.size(), static_cast<size_t>(decoders)));
-  std::vector<double> work(parts.size(), 0.0);
-  for (const Run& run : runs) {
-    const size_t least = std::min_element(work.begin(), work.end()) - work.begin();
-    work[least] += std::max(0.0, run.times.back() - run.key);
-    parts[least].insert(parts[least].end(), run.times.begin(), run.times.end());
+  // The longest runs are dealt first, each to the least busy decoder; then
+  // every decoder takes its runs in plan order.
+  auto workOf = [](const Run& run) { return std::max(0.0, run.times.back() - run.key); };
+  std::vector<size_t> longestFirst(runs.size());
+  std::iota(longestFirst.begin(), longestFirst.end(), 0);
+  std::stable_sort(longestFirst.begin(), longestFirst.end(),
+                   [&](size_t a, size_t b) { return workOf(runs[a]) > workOf(runs[b]); });
+  const size_t count = std::min(runs.size(), static_cast<size_t>(decoders));
+  std::vector<double> work(count, 0.0);
+  std::vector<size_t> decoderOf(runs.size());
+  for (size_t k : longestFirst) {
+    decoderOf[k] = std::min_element(work.begin(), work.end()) - work.begin();
+    work[decoderOf[k]] += workOf(runs[k]);
   }
+  std::vector<std::vector<double>> parts(count);
+  for (size_t k = 0; k < runs.size(); ++k)
+    parts[decoderOf[k]].insert(parts[decoderOf[k]].end(), runs[k].times.begin(), runs[k].times.end());
   return parts;
 }
 
