@@ -160,10 +160,16 @@ std::optional<double> DecodedFrameSource::keyFrameBefore(double seconds) const {
     return std::nullopt;
   }
   // A wrong answer costs only speed: every source decodes exactly.
-  const int index = av_index_search_timestamp(stream_, target - keyDelay_, AVSEEK_FLAG_BACKWARD);
-  const AVIndexEntry* key = index >= 0 ? avformat_index_get_entry(stream_, index) : nullptr;
+  const AVIndexEntry* key = keyEntryBefore(target);
   if (!key) return std::nullopt;
   return static_cast<double>(key->timestamp - origin_) * av_q2d(stream_->time_base);
+}
+
+// Index entries may be stamped with decode times, so the lookup allows for
+// the key frames' reordering delay.
+const AVIndexEntry* DecodedFrameSource::keyEntryBefore(int64_t target) const {
+  const int index = av_index_search_timestamp(stream_, target - keyDelay_, AVSEEK_FLAG_BACKWARD);
+  return index >= 0 ? avformat_index_get_entry(stream_, index) : nullptr;
 }
 
 int64_t DecodedFrameSource::pictureArea() const {
@@ -290,13 +296,10 @@ bool DecodedFrameSource::worthSeeking(int64_t target) const {
   int64_t position = laterOf(lastSentDts_, maxSentPts_);
   if (position == kNone) position = firstReadTs_;
   if (position == kNone) return false;
-  const int entries = avformat_index_get_entries_count(stream_);
-  const int index = av_index_search_timestamp(stream_, target - keyDelay_, AVSEEK_FLAG_BACKWARD);
-  if (index >= 0 && entries > 0) {
+  if (const AVIndexEntry* key = keyEntryBefore(target)) {
     // A key frame not after the target that the decoder has not reached yet.
-    const AVIndexEntry* key = avformat_index_get_entry(stream_, index);
-    if (key && key->timestamp > position) return true;
-    const AVIndexEntry* last = avformat_index_get_entry(stream_, entries - 1);
+    if (key->timestamp > position) return true;
+    const AVIndexEntry* last = avformat_index_get_entry(stream_, avformat_index_get_entries_count(stream_) - 1);
     if (last && last->timestamp >= target) return false;
   }
   // The index does not reach that far: judge by distance alone.

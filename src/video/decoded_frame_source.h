@@ -11,6 +11,7 @@
 
 struct AVFormatContext;
 struct AVStream;
+struct AVIndexEntry;
 class FrameConverter;
 class MediaInput;
 
@@ -49,6 +50,7 @@ class DecodedFrameSource final : public FrameSource {
   FramePtr locate(int64_t target);
   bool canContinueTo(int64_t target) const;
   bool worthSeeking(int64_t target) const;
+  const AVIndexEntry* keyEntryBefore(int64_t target) const;
   void seekTo(int64_t timestamp);
   void seekToStart();
   void resetDecoder();

@@ -25,13 +25,15 @@ constexpr int kPrimaryThreads = 2;
 constexpr int64_t kMaxSharedArea = 2560 * 1440;
 
 // Frames of one clip. Planned times are decoded ahead, on threads of their
-// own, while the caller works on the answers already given: by
-// single-threaded decoders, each over its own reader of the file and its own
-// groups of pictures, in parallel; or, when there is only one group to
-// decode or the pictures are large, by the primary source, whose decoder
-// runs on several threads within the stream. Any other time is decoded on
-// request by the primary source. Every decoder decodes exactly, so who
-// decoded a time does not change its answer.
+// own, while the caller works on the answers already given. When they span
+// several groups of pictures, the groups are shared out: the primary source
+// decodes one share single-threaded, and each other share has a twin of it,
+// with its own reader of the file and a single-threaded decoder, all in
+// parallel. Otherwise (one group, no index, large pictures) the primary
+// source decodes them all with its decoder running on several threads within
+// the stream. Any other time is decoded on request by the primary source,
+// once the workers are done. Every decoder decodes exactly, so who decoded a
+// time does not change its answer.
 class ParallelFrameSource final : public FrameSource {
  public:
   explicit ParallelFrameSource(std::unique_ptr<DecodedFrameSource> primary) : primary_(std::move(primary)) {}
@@ -59,7 +61,7 @@ class ParallelFrameSource final : public FrameSource {
   std::condition_variable answered_;
   std::map<double, Slot> slots_;
   bool stopping_ = false;
-  bool primaryLent_ = false;  // a worker decodes with the primary source
+  // While there are workers, one of them decodes with the primary source.
   std::vector<std::thread> workers_;
 };
 
@@ -76,7 +78,7 @@ Picture ParallelFrameSource::frameAt(double seconds) {
       }
     }
   }
-  if (primaryLent_) waitForWorkers();
+  if (!workers_.empty()) waitForWorkers();
   return primary_->frameAt(seconds);
 }
 
@@ -93,7 +95,6 @@ void ParallelFrameSource::expect(const std::vector<double>& times) {
     parts = {times};
   else
     primary_->useDecoderThreads(1);
-  primaryLent_ = true;
   {
     std::lock_guard lock(mutex_);
     for (const auto& part : parts)
@@ -163,7 +164,6 @@ void ParallelFrameSource::stopWorkers() {
 void ParallelFrameSource::waitForWorkers() {
   for (std::thread& worker : workers_) worker.join();
   workers_.clear();
-  primaryLent_ = false;
   primary_->useDecoderThreads(kPrimaryThreads);
 }
 
