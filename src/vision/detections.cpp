@@ -77,6 +77,13 @@ std::vector<Detection> suppressOverlaps(std::vector<Detection> detections, float
   return kept;
 }
 
+bool plausible(const Detection& detection) {
+  constexpr int kFrisbee = 29, kSportsBall = 32;
+  if (detection.label != kFrisbee && detection.label != kSportsBall) return true;
+  float shorter = std::min(detection.right - detection.left, detection.bottom - detection.top);
+  return shorter >= kSmallThingSide;
+}
+
 float calibratedConfidence(float score) {
   // logit(c) = steepness × (logit(score) − logit(kPivot)); the steepness puts
   // the score 0.25 at 0.12.

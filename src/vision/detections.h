@@ -24,6 +24,14 @@ std::vector<Detection> decodeDetections(const float* heatmap, const float* exten
 // `maxOverlap` (intersection over union). Keeps the order of what it keeps.
 std::vector<Detection> suppressOverlaps(std::vector<Detection> detections, float maxOverlap);
 
+// Whether the detector's finding is evidence enough to report. Balls and
+// frisbees are told apart from litter, stones and bright specks by little
+// more than roundness, and a speck a few pixels across is round: such a find
+// needs a box of at least kSmallThingSide input pixels on its shorter side
+// (about 17 pixels in a 720-pixel frame). Every other class is plausible.
+constexpr float kSmallThingSide = 12;
+bool plausible(const Detection& detection);
+
 // Maps a raw heat-map score onto the confidence scale the analyses' floors
 // are set for: a logistic sharpening around the score 0.4, where the
 // detector's people turned from background clutter into clear figures on

@@ -119,7 +119,7 @@ const std::vector<Detection>& ObjectModel::detections(const Image& picture) {
   std::vector<Detection> found =
       decodeDetections(heatmap.ptr<float>(), extents.ptr<float>(), heatmap.size[1], heatmap.size[2],
                        heatmap.size[3], kDetectorStride, kDetectionLimit);
-  std::erase_if(found, [](const Detection& d) { return !(calibratedConfidence(d.score) >= kReportFloor); });
+  std::erase_if(found, [](const Detection& d) { return !(calibratedConfidence(d.score) >= kReportFloor) || !plausible(d); });
   last_ = std::move(found);
   lastKey_ = key;
   return last_;
