@@ -135,6 +135,13 @@ std::vector<TextObservation> TextModel::readLines(const Image& picture) {
   cv::Mat rgb(picture.height, picture.width, CV_8UC3, const_cast<uint8_t*>(picture.rgb.data()));
 
   cv::Mat input = detectorInput(rgb);
+  // Once run, the network gives no text lines at all for an input of
+  // another size; a picture of a new size gets a freshly loaded network.
+  cv::Size inputSize(input.size[3], input.size[2]);
+  if (inputSize != detectorInputSize_) {
+    if (detectorInputSize_ != cv::Size()) detector_ = loadDetector();
+    detectorInputSize_ = inputSize;
+  }
   detector_.setInput(input);
   cv::Mat output = detector_.forward();  // 1 × 1 × H × W
   cv::Mat probability(output.size[2], output.size[3], CV_32F, output.ptr<float>());

@@ -27,6 +27,7 @@ class TextModel {
   // Tesseract, loaded on the first line to read.
   tesseract::TessBaseAPI& recogniser();
   cv::dnn::Net detector_;
+  cv::Size detectorInputSize_;  // of the pictures the network has run on
   std::string tessdata_;
   std::unique_ptr<tesseract::TessBaseAPI> recogniser_;
 };

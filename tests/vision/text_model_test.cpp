@@ -66,4 +66,24 @@ TEST(TextModel, ReadsRenderedCaptionsExactlyInReadingOrder) {
   EXPECT_TRUE(model.textObservations(Image{1, 1, {255, 255, 255}}).empty());
 }
 
+// A photograph of a printed page (scikit-image's page.png, enlarged to 720
+// wide), read before and after a picture of another size: the same lines both
+// times, the clean ones exactly.
+TEST(TextModel, ReadsAPhotographedPageAlikeAfterAPictureOfAnotherSize) {
+  Image page = loadPhoto("page720", "-i " + samplePhoto("page.png") + " -vf scale=720:-2");
+  auto strings = [](const std::vector<TextObservation>& read) {
+    std::vector<std::string> lines;
+    for (const auto& o : read) lines.push_back(o.top ? o.top->string : "");
+    return lines;
+  };
+  TextModel model;
+  std::vector<std::string> first = strings(model.textObservations(page));
+  ASSERT_GE(first.size(), 3u);
+  EXPECT_EQ(first[0], "Region-based segmentation");
+  EXPECT_NE(std::find(first.begin(), first.end(), "histogram of grey values:"), first.end());
+  // A cat (451 × 300) has nothing to read.
+  EXPECT_TRUE(model.textObservations(loadPhoto("chelsea", "-i " + samplePhoto("chelsea.png"))).empty());
+  EXPECT_EQ(strings(model.textObservations(page)), first);
+}
+
 }  // namespace
