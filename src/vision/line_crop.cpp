@@ -70,6 +70,38 @@ Colours lineColours(const cv::Mat& colour) {
   return {ink, ground};
 }
 
+// Paints the ground colour (255) over every stroke that touches the edge of
+// `grey` (dark writing on a light ground). The padded box leaves free ground
+// around the line, so what reaches its edge is not part of the line: the
+// border of a sign or a button, a ruling line, a caret, the descenders of the
+// line above. Left in, Tesseract reads them as "|", "[" or an extra letter.
+void clearStrokesAtEdges(cv::Mat& grey) {
+  // Writing is what is darker than half the ground's level, the ground being
+  // the median grey (lighter than pure white where the contrast is low).
+  std::array<int, 256> histogram{};
+  for (int y = 0; y < grey.rows; ++y)
+    for (const uint8_t* p = grey.ptr<uint8_t>(y); p != grey.ptr<uint8_t>(y) + grey.cols; ++p) ++histogram[*p];
+  int median = 0;
+  for (int seen = 0; median < 255 && (seen += histogram[size_t(median)]) * 2 < int(grey.total());) ++median;
+  cv::Mat labels, stats, centroids;
+  int count = cv::connectedComponentsWithStats(grey < median / 2, labels, stats, centroids, 8, CV_32S);
+  std::vector<uint8_t> atEdge(size_t(count), 0);
+  for (int i = 1; i < count; ++i) {
+    int x = stats.at<int>(i, cv::CC_STAT_LEFT), y = stats.at<int>(i, cv::CC_STAT_TOP);
+    int w = stats.at<int>(i, cv::CC_STAT_WIDTH), h = stats.at<int>(i, cv::CC_STAT_HEIGHT);
+    atEdge[size_t(i)] = x == 0 || y == 0 || x + w == grey.cols || y + h == grey.rows;
+  }
+  cv::Mat cleared(grey.size(), CV_8U);
+  for (int y = 0; y < grey.rows; ++y) {
+    const int* label = labels.ptr<int>(y);
+    uint8_t* out = cleared.ptr<uint8_t>(y);
+    for (int x = 0; x < grey.cols; ++x) out[x] = atEdge[size_t(label[x])] ? 255 : 0;
+  }
+  // One pixel more takes the stroke's soft rim with it.
+  cv::dilate(cleared, cleared, cv::Mat());
+  grey.setTo(255, cleared);
+}
+
 }  // namespace
 
 cv::Mat lineCrop(const cv::Mat& rgb, const cv::RotatedRect& box, int lineHeight) {
@@ -120,6 +152,8 @@ cv::Mat lineCrop(const cv::Mat& rgb, const cv::RotatedRect& box, int lineHeight)
   double contrast = std::max(40.0, 0.6 * cv::norm(ink - ground));
   cv::Mat grey;
   closeness.convertTo(grey, CV_8U, 255.0 / contrast);
+
+  clearStrokesAtEdges(grey);
 
   int margin = lineHeight / 8;
   cv::Mat framed;

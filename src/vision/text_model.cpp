@@ -17,6 +17,7 @@
 #include "vision/opencv_failure.h"
 #include "vision/line_crop.h"
 #include "vision/onnx_clip_rewrite.h"
+#include "vision/reading_cleanup.h"
 #include "vision/text_lines.h"
 #include "base/utf8.h"
 
@@ -25,12 +26,15 @@ namespace {
 // Longest side the detector sees; our frames are at most 720 on each side,
 // so in practice they are only rounded to the detector's 32-pixel grid.
 constexpr int kDetectorLimit = 960;
-constexpr int kLineHeight = 48;
-// The recogniser's work grows with the width of the line crops it reads:
-// lines are read in reading order until their crops, at kLineHeight, add up
-// to this many pixels across. A frame of UI labels is read whole; a page of
-// dense text costs a few hundred milliseconds instead of seconds.
-constexpr int kMostLineWidth = 16000;
+// Height of the line crops handed to the recogniser, padding included: the
+// writing itself comes out about 40 pixels tall, the size Tesseract reads
+// best; frames of UI text enter at 7 to 9 pixels.
+constexpr int kLineHeight = 64;
+// The recogniser's work grows with the length of the lines it reads, in
+// line heights: lines are read in reading order until their crops add up to
+// this many line heights across. A frame of UI labels is read whole; a page
+// of dense text costs a few hundred milliseconds instead of seconds.
+constexpr int kMostLineWidth = 333;
 
 std::string tessdataDirectory() {
   // Debian places the data under the Tesseract major version; older and
@@ -152,10 +156,10 @@ std::vector<TextObservation> TextModel::readLines(const Image& picture) {
   tesseract::TessBaseAPI& api = recogniser();
   SerialOpenMp serial;
   std::vector<TextObservation> observations;
-  int widthRead = 0;
+  double widthRead = 0;
   for (const auto& line : lines) {
     cv::Mat crop = lineCrop(rgb, line, kLineHeight);
-    widthRead += crop.cols;
+    widthRead += double(crop.cols) / kLineHeight;
     if (widthRead > kMostLineWidth) break;
     api.SetImage(crop.data, crop.cols, crop.rows, 1, int(crop.step));
     api.SetSourceResolution(300);
@@ -165,6 +169,7 @@ std::vector<TextObservation> TextModel::readLines(const Image& picture) {
       std::string reading = text ? validUtf8(text.get()) : "";
       // Tesseract ends every line it returns with a line feed of its own.
       while (!reading.empty() && reading.back() == '\n') reading.pop_back();
+      reading = cleanedReading(reading);
       float confidence = std::clamp(float(api.MeanTextConf()) / 100.0f, 0.0f, 1.0f);
       if (!reading.empty()) observation.top = RecognizedText{reading, confidence};
     }
