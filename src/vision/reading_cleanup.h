@@ -1,14 +1,24 @@
 #pragma once
 #include <string>
-#include <string_view>
+#include <vector>
 
-// Tesseract's reading of one line crop (valid UTF-8), less what is not
-// writing:
-// - a first or last word that is a single punctuation mark or symbol stands
-//   for an icon, a check box or a border beside the line and is dropped
-//   ("| Places" gives "Places", "color: |" gives "color:"); the marks that
-//   start real lines (a shell prompt "$" or "#", a list's "-", "+", "*" or ">")
-//   are kept;
-// - a reading in which letters and digits are not more than half of the
-//   characters other than spaces is noise ("@;", "a =") and comes back empty.
-std::string cleanedReading(std::string_view reading);
+// One word of Tesseract's reading of a line, with its confidence (0 to 100).
+struct ReadWord {
+  std::string text;  // valid UTF-8, no spaces
+  float confidence = 0;
+};
+
+// The line's words joined by single spaces, less what is not writing:
+// - a first or last word without a letter or digit stands for an icon, a
+//   check box or a border beside the line and is dropped, as often as one is
+//   there ("| Places" gives "Places", "color: |" gives "color:"); the marks
+//   that start real lines (a shell prompt "$" or "#", a list's "-", "+", "*"
+//   or ">") are kept;
+// - a first word of one letter or digit that Tesseract is unsure of (under
+//   kGlyphConfidence) before a word it is sure of (kWordConfidence or more)
+//   is an icon read as a character ("8 Show rulers" for a check box) and is
+//   dropped;
+// - a line in which letters and digits are not more than half of the
+//   characters left is noise ("@;", "a =") and comes back empty.
+constexpr float kGlyphConfidence = 70, kWordConfidence = 85;
+std::string cleanedReading(std::vector<ReadWord> words);

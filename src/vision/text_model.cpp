@@ -3,6 +3,7 @@
 #include <leptonica/allheaders.h>
 #include <omp.h>
 #include <tesseract/baseapi.h>
+#include <tesseract/resultiterator.h>
 
 #include <algorithm>
 #include <cmath>
@@ -105,6 +106,18 @@ cv::Mat detectorInput(const cv::Mat& rgb) {
   return cv::dnn::blobFromImage(scaled);
 }
 
+// The words of the line just recognised, in order, with their confidences.
+std::vector<ReadWord> wordsRead(tesseract::TessBaseAPI& api) {
+  std::vector<ReadWord> words;
+  std::unique_ptr<tesseract::ResultIterator> word(api.GetIterator());
+  if (!word) return words;
+  do {
+    std::unique_ptr<char[]> text(word->GetUTF8Text(tesseract::RIL_WORD));
+    if (text) words.push_back({validUtf8(text.get()), word->Confidence(tesseract::RIL_WORD)});
+  } while (word->Next(tesseract::RIL_WORD));
+  return words;
+}
+
 }  // namespace
 
 TextModel::TextModel() {
@@ -165,11 +178,7 @@ std::vector<TextObservation> TextModel::readLines(const Image& picture) {
     api.SetSourceResolution(300);
     TextObservation observation;
     if (api.Recognize(nullptr) == 0) {
-      std::unique_ptr<char[]> text(api.GetUTF8Text());
-      std::string reading = text ? validUtf8(text.get()) : "";
-      // Tesseract ends every line it returns with a line feed of its own.
-      while (!reading.empty() && reading.back() == '\n') reading.pop_back();
-      reading = cleanedReading(reading);
+      std::string reading = cleanedReading(wordsRead(api));
       float confidence = std::clamp(float(api.MeanTextConf()) / 100.0f, 0.0f, 1.0f);
       if (!reading.empty()) observation.top = RecognizedText{reading, confidence};
     }
