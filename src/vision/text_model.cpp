@@ -12,6 +12,7 @@
 #include <opencv2/dnn.hpp>
 #include <opencv2/imgproc.hpp>
 #include <string>
+#include <thread>
 
 #include "base/fail.h"
 #include "vision/embedded_models.h"
@@ -36,6 +37,9 @@ constexpr int kLineHeight = 64;
 // this many line heights across. A frame of UI labels is read whole; a page
 // of dense text costs a few hundred milliseconds instead of seconds.
 constexpr int kMostLineWidth = 333;
+// From this many lines on, a frame's lines are shared between two
+// recognisers, each on a core of its own.
+constexpr size_t kLinesForTwoReaders = 6;
 
 std::string tessdataDirectory() {
   // Debian places the data under the Tesseract major version; older and
@@ -118,6 +122,19 @@ std::vector<ReadWord> wordsRead(tesseract::TessBaseAPI& api) {
   return words;
 }
 
+// Tesseract's reading of one line crop, if it read anything.
+TextObservation readCrop(tesseract::TessBaseAPI& api, const cv::Mat& crop) {
+  api.SetImage(crop.data, crop.cols, crop.rows, 1, int(crop.step));
+  api.SetSourceResolution(300);
+  TextObservation observation;
+  if (api.Recognize(nullptr) == 0) {
+    std::string reading = cleanedReading(wordsRead(api));
+    float confidence = std::clamp(float(api.MeanTextConf()) / 100.0f, 0.0f, 1.0f);
+    if (!reading.empty()) observation.top = RecognizedText{reading, confidence};
+  }
+  return observation;
+}
+
 }  // namespace
 
 TextModel::TextModel() {
@@ -132,9 +149,9 @@ TextModel::TextModel() {
   tessdata_ = tessdataDirectory();
 }
 
-tesseract::TessBaseAPI& TextModel::recogniser() {
-  if (!recogniser_) recogniser_ = loadRecogniser(tessdata_);
-  return *recogniser_;
+tesseract::TessBaseAPI& TextModel::recogniser(size_t which) {
+  if (!recognisers_[which]) recognisers_[which] = loadRecogniser(tessdata_);
+  return *recognisers_[which];
 }
 
 std::vector<TextObservation> TextModel::textObservations(const Image& picture) {
@@ -165,25 +182,41 @@ std::vector<TextObservation> TextModel::readLines(const Image& picture) {
   auto lines = joinedWords(inReadingOrder(textLines(probability, float(picture.width) / probability.cols,
                                                     float(picture.height) / probability.rows)));
 
-  if (lines.empty()) return {};
-  tesseract::TessBaseAPI& api = recogniser();
-  SerialOpenMp serial;
-  std::vector<TextObservation> observations;
+  std::vector<cv::Mat> crops;
   double widthRead = 0;
   for (const auto& line : lines) {
     cv::Mat crop = lineCrop(rgb, line, kLineHeight);
     widthRead += double(crop.cols) / kLineHeight;
     if (widthRead > kMostLineWidth) break;
-    api.SetImage(crop.data, crop.cols, crop.rows, 1, int(crop.step));
-    api.SetSourceResolution(300);
-    TextObservation observation;
-    if (api.Recognize(nullptr) == 0) {
-      std::string reading = cleanedReading(wordsRead(api));
-      float confidence = std::clamp(float(api.MeanTextConf()) / 100.0f, 0.0f, 1.0f);
-      if (!reading.empty()) observation.top = RecognizedText{reading, confidence};
-    }
-    observations.push_back(std::move(observation));
+    crops.push_back(std::move(crop));
   }
-  api.Clear();
+  if (crops.empty()) return {};
+
+  std::vector<TextObservation> observations(crops.size());
+  auto readShare = [&](tesseract::TessBaseAPI& api, size_t from, size_t to) {
+    SerialOpenMp serial;  // a setting of the calling thread
+    for (size_t i = from; i < to; ++i) observations[i] = readCrop(api, crops[i]);
+    api.Clear();
+  };
+  if (crops.size() < kLinesForTwoReaders) {
+    readShare(recogniser(0), 0, crops.size());
+    return observations;
+  }
+  // The second recogniser reads the lines from the one where half the width
+  // is reached; it is loaded in its own thread, while the first one reads.
+  size_t half = 0;
+  for (double width = 0; half < crops.size() && 2 * width < widthRead; ++half) width += crops[half].cols / double(kLineHeight);
+  std::exception_ptr failure;
+  {
+    std::jthread helper([&] {
+      try {
+        readShare(recogniser(1), half, crops.size());
+      } catch (...) {
+        failure = std::current_exception();
+      }
+    });
+    readShare(recogniser(0), 0, half);
+  }
+  if (failure) std::rethrow_exception(failure);
   return observations;
 }

@@ -1,6 +1,7 @@
 #pragma once
 #include <tesseract/baseapi.h>
 
+#include <array>
 #include <memory>
 #include <opencv2/dnn.hpp>
 #include <string>
@@ -24,10 +25,11 @@ class TextModel {
 
  private:
   std::vector<TextObservation> readLines(const Image& picture);
-  // Tesseract, loaded on the first line to read.
-  tesseract::TessBaseAPI& recogniser();
+  // Tesseract, loaded on the first line to read; a frame of many lines is
+  // shared between two (0 and 1).
+  tesseract::TessBaseAPI& recogniser(size_t which);
   cv::dnn::Net detector_;
   cv::Size detectorInputSize_;  // of the pictures the network has run on
   std::string tessdata_;
-  std::unique_ptr<tesseract::TessBaseAPI> recogniser_;
+  std::array<std::unique_ptr<tesseract::TessBaseAPI>, 2> recognisers_;
 };
