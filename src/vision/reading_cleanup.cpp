@@ -2,6 +2,7 @@
 
 #include <utf8proc.h>
 
+#include <algorithm>
 #include <string_view>
 
 #include "base/utf8.h"
@@ -58,4 +59,9 @@ std::string cleanedReading(std::vector<ReadWord> words) {
   }
   if (total.letters * 2 <= total.characters) return {};
   return line;
+}
+
+float readingConfidence(float meanConfidence, const std::string& reading) {
+  float confidence = std::clamp(meanConfidence / 100.0f, 0.0f, 1.0f);
+  return counted(reading).characters <= kShortReading ? confidence * confidence : confidence;
 }

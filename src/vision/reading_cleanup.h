@@ -22,3 +22,11 @@ struct ReadWord {
 //   characters left is noise ("@;", "a =") and comes back empty.
 constexpr float kGlyphConfidence = 70, kWordConfidence = 85;
 std::string cleanedReading(std::vector<ReadWord> words);
+
+// The confidence of a whole reading, from Tesseract's mean confidence
+// (0 to 100) over its characters, on a 0 to 1 scale: a reading of at most
+// kShortReading characters is squared, since a mean over so few characters
+// says little (noise read as "sil" or "Buu" scores 0.5 to 0.6, a real short
+// label 0.9 and more).
+constexpr int kShortReading = 3;
+float readingConfidence(float meanConfidence, const std::string& reading);

@@ -129,8 +129,7 @@ TextObservation readCrop(tesseract::TessBaseAPI& api, const cv::Mat& crop) {
   TextObservation observation;
   if (api.Recognize(nullptr) == 0) {
     std::string reading = cleanedReading(wordsRead(api));
-    float confidence = std::clamp(float(api.MeanTextConf()) / 100.0f, 0.0f, 1.0f);
-    if (!reading.empty()) observation.top = RecognizedText{reading, confidence};
+    if (!reading.empty()) observation.top = RecognizedText{reading, readingConfidence(float(api.MeanTextConf()), reading)};
   }
   return observation;
 }

@@ -63,4 +63,16 @@ TEST(CleanedReading, DropsMarksAndGlyphsBesideTheWritingAndNoise) {
   EXPECT_EQ(cleanedReading({{"two", 90}, {"", 0}, {"words", 90}}), "two words");
 }
 
+TEST(ReadingConfidence, ShortReadingsAreSquared) {
+  const struct {
+    float mean;
+    const char* reading;
+    float confidence;
+  } rows[] = {
+      {61, "Buu", 0.3721f},  {90, "Buu", 0.81f},     {61, "Buus", 0.61f},       {50, "\xC3\xA9t\xC3\xA9", 0.25f},
+      {50, "a b", 0.25f},    {150, "ab", 1.0f},      {-5, "long reading", 0}, {100, "long reading", 1.0f},
+  };
+  for (const auto& r : rows) EXPECT_FLOAT_EQ(readingConfidence(r.mean, r.reading), r.confidence) << r.reading;
+}
+
 }  // namespace
