@@ -120,7 +120,11 @@ DecodedFrameSource::DecodedFrameSource(std::unique_ptr<MediaInput> input, const 
   // Index entries may be stamped with decode times; a key frame is shown
   // this much later (the reordering delay of B-frames, seen on the first
   // one). Seeking itself goes by the time shown.
-  if (firstPts_ != kNone && startTs_ != kNone) keyDelay_ = std::max<int64_t>(0, firstPts_ - startTs_);
+  // A hostile file may stamp the two far apart: a difference that does not
+  // fit is no delay.
+  int64_t delay = 0;
+  if (firstPts_ != kNone && startTs_ != kNone && !__builtin_sub_overflow(firstPts_, startTs_, &delay))
+    keyDelay_ = std::max<int64_t>(0, delay);
   // AVI keeps times in decode order only: with B-frames its first frame is
   // stamped a frame late, and every later one with it. Its clip starts
   // with its first frame, whatever that is stamped.
@@ -162,13 +166,16 @@ std::optional<double> DecodedFrameSource::keyFrameBefore(double seconds) const {
   // A wrong answer costs only speed: every source decodes exactly.
   const AVIndexEntry* key = keyEntryBefore(target);
   if (!key) return std::nullopt;
-  return static_cast<double>(key->timestamp - origin_) * av_q2d(stream_->time_base);
+  // In doubles: a hostile index may stamp its entries anywhere.
+  return (static_cast<double>(key->timestamp) - static_cast<double>(origin_)) * av_q2d(stream_->time_base);
 }
 
 // Index entries may be stamped with decode times, so the lookup allows for
 // the key frames' reordering delay.
 const AVIndexEntry* DecodedFrameSource::keyEntryBefore(int64_t target) const {
-  const int index = av_index_search_timestamp(stream_, target - keyDelay_, AVSEEK_FLAG_BACKWARD);
+  int64_t shown = 0;
+  if (__builtin_sub_overflow(target, keyDelay_, &shown)) shown = std::numeric_limits<int64_t>::min();
+  const int index = av_index_search_timestamp(stream_, shown, AVSEEK_FLAG_BACKWARD);
   return index >= 0 ? avformat_index_get_entry(stream_, index) : nullptr;
 }
 
