@@ -13,6 +13,13 @@ std::string samplePhoto(const std::string& file) {
   return path;
 }
 
+std::string streetFootage() {
+  std::string path = "/usr/share/doc/opencv-doc/examples/data/vtest.avi";
+  if (!std::filesystem::exists(path))
+    throw std::runtime_error(path + " is missing: install the Debian package opencv-doc");
+  return path;
+}
+
 Image loadPhoto(const std::string& name, const std::string& inputArgs) {
   // Kept losslessly as one RGB frame and decoded as any clip would be.
   std::string path = makeClip(name + ".mkv", inputArgs + " -frames:v 1 -c:v ffv1 -pix_fmt bgr0");

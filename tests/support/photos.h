@@ -8,6 +8,11 @@
 // Throws when the package is missing, naming it.
 std::string samplePhoto(const std::string& file);
 
+// Path of OpenCV's sample street footage, vtest.avi (Debian package
+// opencv-doc): a fixed camera over a campus road with walkers. Throws when
+// the package is missing, naming it.
+std::string streetFootage();
+
 // The first picture that `ffmpeg <inputArgs>` gives (inputs and filters), as
 // an RGB Image; at most 720 × 720. Kept in the test data directory under
 // `name`, made once.
