@@ -185,8 +185,9 @@ std::vector<TextObservation> TextModel::readLines(const Image& picture) {
   double widthRead = 0;
   for (const auto& line : lines) {
     cv::Mat crop = lineCrop(rgb, line, kLineHeight);
-    widthRead += double(crop.cols) / kLineHeight;
-    if (widthRead > kMostLineWidth) break;
+    const double width = double(crop.cols) / kLineHeight;
+    if (widthRead + width > kMostLineWidth) break;
+    widthRead += width;
     crops.push_back(std::move(crop));
   }
   if (crops.empty()) return {};
@@ -204,7 +205,8 @@ std::vector<TextObservation> TextModel::readLines(const Image& picture) {
   // The second recogniser reads the lines from the one where half the width
   // is reached; it is loaded in its own thread, while the first one reads.
   size_t half = 0;
-  for (double width = 0; half < crops.size() && 2 * width < widthRead; ++half) width += crops[half].cols / double(kLineHeight);
+  for (double width = 0; half < crops.size() && 2 * width < widthRead; ++half)
+    width += double(crops[half].cols) / kLineHeight;
   std::exception_ptr failure;
   {
     std::jthread helper([&] {
