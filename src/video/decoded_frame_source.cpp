@@ -119,9 +119,8 @@ DecodedFrameSource::DecodedFrameSource(std::unique_ptr<MediaInput> input, const 
   startTs_ = firstReadTs_;
   // Index entries may be stamped with decode times; a key frame is shown
   // this much later (the reordering delay of B-frames, seen on the first
-  // one). Seeking itself goes by the time shown.
-  // A hostile file may stamp the two far apart: a difference that does not
-  // fit is no delay.
+  // one). Seeking itself goes by the time shown. A hostile file may stamp
+  // the two far apart: a difference that does not fit is no delay.
   int64_t delay = 0;
   if (firstPts_ != kNone && startTs_ != kNone && !__builtin_sub_overflow(firstPts_, startTs_, &delay))
     keyDelay_ = std::max<int64_t>(0, delay);
