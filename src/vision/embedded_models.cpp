@@ -3,8 +3,9 @@
 extern "C" {
 extern const uint8_t stillpick_model_centernet_json_begin[], stillpick_model_centernet_json_end[];
 extern const uint8_t stillpick_model_centernet_bin_begin[], stillpick_model_centernet_bin_end[];
-extern const uint8_t stillpick_model_ch_PP_OCRv4_det_infer_onnx_begin[],
-    stillpick_model_ch_PP_OCRv4_det_infer_onnx_end[];
+extern const uint8_t stillpick_model_text_detector_onnx_begin[], stillpick_model_text_detector_onnx_end[];
+extern const uint8_t stillpick_model_text_recogniser_onnx_begin[], stillpick_model_text_recogniser_onnx_end[];
+extern const uint8_t stillpick_model_ppocr_keys_v1_txt_begin[], stillpick_model_ppocr_keys_v1_txt_end[];
 }
 
 std::span<const uint8_t> centernetGraph() {
@@ -16,5 +17,13 @@ std::span<const uint8_t> centernetWeights() {
 }
 
 std::span<const uint8_t> textDetectorOnnx() {
-  return {stillpick_model_ch_PP_OCRv4_det_infer_onnx_begin, stillpick_model_ch_PP_OCRv4_det_infer_onnx_end};
+  return {stillpick_model_text_detector_onnx_begin, stillpick_model_text_detector_onnx_end};
+}
+
+std::span<const uint8_t> textRecogniserOnnx() {
+  return {stillpick_model_text_recogniser_onnx_begin, stillpick_model_text_recogniser_onnx_end};
+}
+
+std::span<const uint8_t> textRecogniserKeys() {
+  return {stillpick_model_ppocr_keys_v1_txt_begin, stillpick_model_ppocr_keys_v1_txt_end};
 }

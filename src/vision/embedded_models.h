@@ -5,4 +5,8 @@
 // The model files linked into the binary at build time.
 std::span<const uint8_t> centernetGraph();      // centernet.json: TensorFlow.js graph of the object detector
 std::span<const uint8_t> centernetWeights();    // centernet.bin: its float16 weights
-std::span<const uint8_t> textDetectorOnnx();    // ch_PP-OCRv4_det_infer.onnx: text-line detector
+std::span<const uint8_t> textDetectorOnnx();    // text-line detector (PP-OCRv4), ready for OpenCV
+// Text-line recogniser (PP-OCRv4, CTC) for input 256 pixels wide and 48
+// tall, ready for OpenCV.
+std::span<const uint8_t> textRecogniserOnnx();
+std::span<const uint8_t> textRecogniserKeys();  // ppocr_keys_v1.txt: its symbols, one per line

@@ -13,14 +13,14 @@ namespace {
 
 // The one float held by a scalar (or one-element) tensor.
 float scalarOf(const onnx::TensorProto& tensor) {
-  if (tensor.data_type() != onnx::TensorProto::FLOAT) throw Fail("text detector: Clip bound is not a float");
+  if (tensor.data_type() != onnx::TensorProto::FLOAT) throw Fail("text model: Clip bound is not a float");
   if (tensor.float_data_size() == 1) return tensor.float_data(0);
   if (tensor.raw_data().size() == sizeof(float)) {
     float value;
     std::memcpy(&value, tensor.raw_data().data(), sizeof value);
     return value;
   }
-  throw Fail("text detector: Clip bound is not a scalar");
+  throw Fail("text model: Clip bound is not a scalar");
 }
 
 }  // namespace
@@ -28,7 +28,7 @@ float scalarOf(const onnx::TensorProto& tensor) {
 std::string clipBoundsAsAttributes(std::span<const uint8_t> model) {
   onnx::ModelProto proto;
   if (!proto.ParseFromArray(model.data(), static_cast<int>(model.size())))
-    throw Fail("text detector: the model cannot be parsed");
+    throw Fail("text model: the model cannot be parsed");
   onnx::GraphProto& graph = *proto.mutable_graph();
 
   std::map<std::string, const onnx::TensorProto*> constants;
@@ -46,7 +46,7 @@ std::string clipBoundsAsAttributes(std::span<const uint8_t> model) {
       const std::string& name = node.input(i);
       if (name.empty()) continue;  // an omitted optional bound
       auto found = constants.find(name);
-      if (found == constants.end()) throw Fail("text detector: Clip bound " + name + " is not a constant");
+      if (found == constants.end()) throw Fail("text model: Clip bound " + name + " is not a constant");
       bounds[i - 1] = scalarOf(*found->second);
     }
     node.mutable_input()->DeleteSubrange(1, node.input_size() - 1);
@@ -73,6 +73,6 @@ std::string clipBoundsAsAttributes(std::span<const uint8_t> model) {
   }
 
   std::string bytes;
-  if (!proto.SerializeToString(&bytes)) throw Fail("text detector: the model cannot be re-serialised");
+  if (!proto.SerializeToString(&bytes)) throw Fail("text model: the model cannot be re-serialised");
   return bytes;
 }
