@@ -104,7 +104,7 @@ void clearStrokesAtEdges(cv::Mat& grey) {
 
 }  // namespace
 
-cv::Mat lineCrop(const cv::Mat& rgb, const cv::RotatedRect& box, int lineHeight) {
+cv::Mat lineColourCrop(const cv::Mat& rgb, const cv::RotatedRect& box, int lineHeight) {
   auto c = orderedCorners(box);
   float width = std::max(distance(c[0], c[1]), distance(c[3], c[2]));
   float height = std::max(distance(c[0], c[3]), distance(c[1], c[2]));
@@ -133,6 +133,11 @@ cv::Mat lineCrop(const cv::Mat& rgb, const cv::RotatedRect& box, int lineHeight)
   cv::Mat warp = cv::getPerspectiveTransform(c.data(), target);
   cv::Mat colour;
   cv::warpPerspective(rgb, colour, warp, size, cv::INTER_CUBIC, cv::BORDER_REPLICATE);
+  return colour;
+}
+
+cv::Mat lineCrop(const cv::Mat& rgb, const cv::RotatedRect& box, int lineHeight) {
+  cv::Mat colour = lineColourCrop(rgb, box, lineHeight);
 
   // Grey by closeness to the writing colour rather than by brightness: white
   // writing over yellow or cyan keeps its contrast, and the writing always

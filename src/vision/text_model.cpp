@@ -12,13 +12,14 @@
 #include <opencv2/dnn.hpp>
 #include <opencv2/imgproc.hpp>
 #include <string>
+#include <string_view>
 #include <thread>
 
 #include "base/fail.h"
 #include "vision/embedded_models.h"
 #include "vision/opencv_failure.h"
+#include "vision/ctc_recogniser.h"
 #include "vision/line_crop.h"
-#include "vision/onnx_clip_rewrite.h"
 #include "vision/reading_cleanup.h"
 #include "vision/text_lines.h"
 #include "base/utf8.h"
@@ -40,6 +41,20 @@ constexpr int kMostLineWidth = 333;
 // From this many lines on, a frame's lines are shared between two
 // recognisers, each on a core of its own.
 constexpr size_t kLinesForTwoReaders = 6;
+// Lines Tesseract reads with less confidence than this are read again by the
+// CTC recogniser, whose reading replaces Tesseract's when it is surer and at
+// least this sure. Tesseract keeps the lines it reads well: it keeps word
+// gaps that the other one often loses ("FG to BG" as "FGto BG"), while the
+// other one reads small grey UI text and signs that Tesseract garbles
+// ("Ctrl+N" as "Ctd+N").
+constexpr float kSureReading = 0.8f;
+// The second readings' work per frame, in pixels of padded crop width at the
+// CTC recogniser's height: kMostRereadWidth on a frame of a few lines, less
+// kRereadWidthPerLine for every line height Tesseract read (a pixel of
+// width costs the CTC recogniser about what a tenth of a line height costs
+// Tesseract), so that a frame full of UI text stays within its time.
+constexpr int kMostRereadWidth = 1600;
+constexpr double kRereadWidthPerLine = 8;
 
 std::string tessdataDirectory() {
   // Debian places the data under the Tesseract major version; older and
@@ -54,9 +69,9 @@ std::string tessdataDirectory() {
 }
 
 cv::dnn::Net loadDetector() {
-  std::string model = clipBoundsAsAttributes(textDetectorOnnx());
+  std::span<const uint8_t> model = textDetectorOnnx();
   try {
-    cv::dnn::Net net = cv::dnn::readNetFromONNX(model.data(), model.size());
+    cv::dnn::Net net = cv::dnn::readNetFromONNX(reinterpret_cast<const char*>(model.data()), model.size());
     if (net.empty()) throw Fail("text detector: the model did not load");
     net.setPreferableBackend(cv::dnn::DNN_BACKEND_OPENCV);
     net.setPreferableTarget(cv::dnn::DNN_TARGET_CPU);
@@ -122,6 +137,17 @@ std::vector<ReadWord> wordsRead(tesseract::TessBaseAPI& api) {
   return words;
 }
 
+// A reading's words, each with the reading's confidence (0 to 100).
+std::vector<ReadWord> wordsOf(const RecognizedText& reading) {
+  std::vector<ReadWord> words;
+  for (std::string_view rest = reading.string; !rest.empty();) {
+    size_t space = rest.find(' ');
+    if (space != 0) words.push_back({std::string(rest.substr(0, space)), 100 * reading.confidence});
+    rest.remove_prefix(space == std::string_view::npos ? rest.size() : space + 1);
+  }
+  return words;
+}
+
 // Tesseract's reading of one line crop, if it read anything.
 TextObservation readCrop(tesseract::TessBaseAPI& api, const cv::Mat& crop) {
   api.SetImage(crop.data, crop.cols, crop.rows, 1, int(crop.step));
@@ -178,8 +204,8 @@ std::vector<TextObservation> TextModel::readLines(const Image& picture) {
   detector_.setInput(input);
   cv::Mat output = detector_.forward();  // 1 × 1 × H × W
   cv::Mat probability(output.size[2], output.size[3], CV_32F, output.ptr<float>());
-  auto lines = joinedWords(inReadingOrder(textLines(probability, float(picture.width) / probability.cols,
-                                                    float(picture.height) / probability.rows)));
+  std::vector<cv::RotatedRect> lines = joinedWords(inReadingOrder(
+      textLines(probability, float(picture.width) / probability.cols, float(picture.height) / probability.rows)));
 
   std::vector<cv::Mat> crops;
   double widthRead = 0;
@@ -191,6 +217,7 @@ std::vector<TextObservation> TextModel::readLines(const Image& picture) {
     crops.push_back(std::move(crop));
   }
   if (crops.empty()) return {};
+  lines.resize(crops.size());
 
   std::vector<TextObservation> observations(crops.size());
   auto readShare = [&](tesseract::TessBaseAPI& api, size_t from, size_t to) {
@@ -200,24 +227,46 @@ std::vector<TextObservation> TextModel::readLines(const Image& picture) {
   };
   if (crops.size() < kLinesForTwoReaders) {
     readShare(recogniser(0), 0, crops.size());
-    return observations;
+  } else {
+    // The second recogniser reads the lines from the one where half the
+    // width is reached; it is loaded in its own thread, while the first one
+    // reads.
+    size_t half = 0;
+    for (double width = 0; half < crops.size() && 2 * width < widthRead; ++half)
+      width += double(crops[half].cols) / kLineHeight;
+    std::exception_ptr failure;
+    {
+      std::jthread helper([&] {
+        try {
+          readShare(recogniser(1), half, crops.size());
+        } catch (...) {
+          failure = std::current_exception();
+        }
+      });
+      readShare(recogniser(0), 0, half);
+    }
+    if (failure) std::rethrow_exception(failure);
   }
-  // The second recogniser reads the lines from the one where half the width
-  // is reached; it is loaded in its own thread, while the first one reads.
-  size_t half = 0;
-  for (double width = 0; half < crops.size() && 2 * width < widthRead; ++half)
-    width += double(crops[half].cols) / kLineHeight;
-  std::exception_ptr failure;
-  {
-    std::jthread helper([&] {
-      try {
-        readShare(recogniser(1), half, crops.size());
-      } catch (...) {
-        failure = std::current_exception();
-      }
-    });
-    readShare(recogniser(0), 0, half);
-  }
-  if (failure) std::rethrow_exception(failure);
+  rereadUnsure(rgb, lines, observations, int(kMostRereadWidth - kRereadWidthPerLine * widthRead));
   return observations;
+}
+
+void TextModel::rereadUnsure(const cv::Mat& rgb, const std::vector<cv::RotatedRect>& lines,
+                             std::vector<TextObservation>& observations, int widthLeft) {
+  for (size_t i = 0; i < lines.size() && widthLeft >= CtcRecogniser::kWidth; ++i) {
+    // Lines Tesseract read nothing in are left alone: they are mostly icons
+    // or texture, not worth loading the recogniser for.
+    std::optional<RecognizedText>& reading = observations[i].top;
+    if (!reading || reading->confidence >= kSureReading) continue;
+    cv::Mat colour = lineColourCrop(rgb, lines[i], CtcRecogniser::kHeight);
+    if (colour.cols > CtcRecogniser::kWidth) continue;
+    widthLeft -= CtcRecogniser::kWidth;
+    if (!ctcRecogniser_) ctcRecogniser_ = std::make_unique<CtcRecogniser>();
+    std::optional<RecognizedText> second = ctcRecogniser_->read(colour);
+    if (!second) continue;
+    std::string cleaned = cleanedReading(wordsOf(*second));
+    if (cleaned.empty()) continue;
+    const float confidence = readingConfidence(100 * second->confidence, cleaned);
+    if (confidence >= kSureReading && confidence > reading->confidence) reading = RecognizedText{cleaned, confidence};
+  }
 }

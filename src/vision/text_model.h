@@ -8,10 +8,12 @@
 #include <vector>
 
 #include "base/image.h"
+#include "vision/ctc_recogniser.h"
 #include "vision/vision.h"
 
 // Reads text lines: the PP-OCR text detector (run by OpenCV's DNN module)
-// finds the lines, Tesseract's LSTM recogniser reads each one.
+// finds the lines, Tesseract's LSTM recogniser reads each one, and PP-OCR's
+// CTC recogniser reads again the short ones Tesseract is unsure of.
 class TextModel {
  public:
   // Loads the embedded detector and finds the English Tesseract data, loaded
@@ -28,8 +30,13 @@ class TextModel {
   // Tesseract, loaded on the first line to read; a frame of many lines is
   // shared between two (0 and 1).
   tesseract::TessBaseAPI& recogniser(size_t which);
+  // Lines Tesseract read with little confidence, read again by the CTC
+  // recogniser while `widthLeft` pixels of its input width are left.
+  void rereadUnsure(const cv::Mat& rgb, const std::vector<cv::RotatedRect>& lines,
+                    std::vector<TextObservation>& observations, int widthLeft);
   cv::dnn::Net detector_;
   cv::Size detectorInputSize_;  // of the pictures the network has run on
   std::string tessdata_;
   std::array<std::unique_ptr<tesseract::TessBaseAPI>, 2> recognisers_;
+  std::unique_ptr<CtcRecogniser> ctcRecogniser_;  // loaded when first needed
 };
