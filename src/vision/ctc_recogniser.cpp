@@ -5,27 +5,10 @@
 
 #include "base/fail.h"
 #include "vision/embedded_models.h"
-#include "vision/opencv_failure.h"
-
-namespace {
-
-cv::dnn::Net loadRecogniser() {
-  std::span<const uint8_t> model = textRecogniserOnnx();
-  try {
-    cv::dnn::Net net = cv::dnn::readNetFromONNX(reinterpret_cast<const char*>(model.data()), model.size());
-    if (net.empty()) throw Fail("text recogniser: the model did not load");
-    net.setPreferableBackend(cv::dnn::DNN_BACKEND_OPENCV);
-    net.setPreferableTarget(cv::dnn::DNN_TARGET_CPU);
-    return net;
-  } catch (const cv::Exception& error) {
-    rethrowOpenCvError(error, "loading the text recogniser");
-  }
-}
-
-}  // namespace
+#include "vision/onnx_net.h"
 
 CtcRecogniser::CtcRecogniser()
-    : net_(loadRecogniser()),
+    : net_(onnxNet(textRecogniserOnnx(), "text recogniser")),
       alphabet_(latinAlphabet({reinterpret_cast<const char*>(textRecogniserKeys().data()),
                                textRecogniserKeys().size()})) {}
 

@@ -20,6 +20,7 @@
 #include "vision/opencv_failure.h"
 #include "vision/ctc_recogniser.h"
 #include "vision/line_crop.h"
+#include "vision/onnx_net.h"
 #include "vision/reading_cleanup.h"
 #include "vision/text_lines.h"
 #include "base/utf8.h"
@@ -68,18 +69,7 @@ std::string tessdataDirectory() {
   throw Fail("text recogniser: English Tesseract data (eng.traineddata) not found");
 }
 
-cv::dnn::Net loadDetector() {
-  std::span<const uint8_t> model = textDetectorOnnx();
-  try {
-    cv::dnn::Net net = cv::dnn::readNetFromONNX(reinterpret_cast<const char*>(model.data()), model.size());
-    if (net.empty()) throw Fail("text detector: the model did not load");
-    net.setPreferableBackend(cv::dnn::DNN_BACKEND_OPENCV);
-    net.setPreferableTarget(cv::dnn::DNN_TARGET_CPU);
-    return net;
-  } catch (const cv::Exception& error) {
-    rethrowOpenCvError(error, "loading the text detector");
-  }
-}
+cv::dnn::Net loadDetector() { return onnxNet(textDetectorOnnx(), "text detector"); }
 
 std::unique_ptr<tesseract::TessBaseAPI> loadRecogniser(const std::string& data) {
   auto api = std::make_unique<tesseract::TessBaseAPI>();
