@@ -35,7 +35,7 @@ void addValue(onnx::ValueInfoProto& value, const std::string& name, int rank) {
   value.set_name(name);
   auto& tensor = *value.mutable_type()->mutable_tensor_type();
   tensor.set_elem_type(onnx::TensorProto::FLOAT);
-  for (int i = 0; i < rank; ++i) tensor.mutable_shape()->add_dim()->set_dim_param("n" + std::to_string(i));
+  for (int i = 0; i < rank; ++i) tensor.mutable_shape()->add_dim()->set_dim_param(std::string(1, char('a' + i)));
 }
 
 // A sequence (batch × steps × 3 channels) scaled and shifted per channel, as
