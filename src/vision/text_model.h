@@ -17,12 +17,14 @@
 class TextModel {
  public:
   // Loads the embedded detector and finds the English Tesseract data, loaded
-  // when the first line is read; throws Fail when either cannot be loaded.
+  // when the first line is read (the CTC recogniser when the first unsure
+  // one is); throws Fail when any of them cannot be loaded.
   TextModel();
 
   // One observation per detected line, in reading order (as many lines as
-  // fit a fixed budget of crop width), each with Tesseract's reading (valid UTF-8,
-  // confidence 0..1), or none when it read nothing.
+  // fit a fixed budget of crop width), each with its reading (valid UTF-8,
+  // confidence 0..1): Tesseract's, or the CTC recogniser's where that one is
+  // surer; none when Tesseract read nothing.
   std::vector<TextObservation> textObservations(const Image& picture);
 
  private:
