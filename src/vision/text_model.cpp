@@ -54,7 +54,7 @@ constexpr float kSureReading = 0.8f;
 // kRereadWidthPerLine for every line height Tesseract read (a pixel of
 // width costs the CTC recogniser about what a tenth of a line height costs
 // Tesseract), so that a frame full of UI text stays within its time.
-constexpr int kMostRereadWidth = 1600;
+constexpr int kMostRereadWidth = 2000;
 constexpr double kRereadWidthPerLine = 8;
 
 std::string tessdataDirectory() {
