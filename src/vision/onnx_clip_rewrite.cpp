@@ -8,6 +8,7 @@
 #include <set>
 
 #include "base/fail.h"
+#include "vision/onnx_constants.h"
 
 namespace {
 
@@ -31,13 +32,7 @@ std::string clipBoundsAsAttributes(std::span<const uint8_t> model) {
     throw Fail("text model: the model cannot be parsed");
   onnx::GraphProto& graph = *proto.mutable_graph();
 
-  std::map<std::string, const onnx::TensorProto*> constants;
-  for (const auto& tensor : graph.initializer()) constants[tensor.name()] = &tensor;
-  for (const auto& node : graph.node()) {
-    if (node.op_type() != "Constant" || node.output_size() != 1) continue;
-    for (const auto& attribute : node.attribute())
-      if (attribute.name() == "value" && attribute.has_t()) constants[node.output(0)] = &attribute.t();
-  }
+  const std::map<std::string, const onnx::TensorProto*> constants = constantTensors(graph);
 
   for (auto& node : *graph.mutable_node()) {
     if (node.op_type() != "Clip" || node.input_size() < 2) continue;

@@ -6,6 +6,7 @@
 #include <map>
 
 #include "base/fail.h"
+#include "vision/onnx_constants.h"
 
 namespace {
 
@@ -53,12 +54,7 @@ std::string withFixedInput(const std::string& model, const std::vector<int64_t>&
   if (shape.dim_size() != static_cast<int>(dims.size())) throw Fail("text model: the input has another rank");
   for (int i = 0; i < shape.dim_size(); ++i) shape.mutable_dim(i)->set_dim_value(dims[size_t(i)]);
 
-  std::map<std::string, const onnx::TensorProto*> constants;
-  for (const auto& node : graph.node()) {
-    if (node.op_type() != "Constant" || node.output_size() != 1) continue;
-    for (const auto& attribute : node.attribute())
-      if (attribute.name() == "value" && attribute.has_t()) constants[node.output(0)] = &attribute.t();
-  }
+  const std::map<std::string, const onnx::TensorProto*> constants = constantTensors(graph);
   // Tiled copies go first, where every node can read them; the originals
   // stay for any other reader.
   std::vector<onnx::NodeProto> tiled;

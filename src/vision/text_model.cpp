@@ -52,7 +52,7 @@ constexpr float kSureReading = 0.8f;
 // The second readings' work per frame, in pixels of padded crop width at the
 // CTC recogniser's height: kMostRereadWidth on a frame of a few lines, less
 // kRereadWidthPerLine for every line height Tesseract read (a pixel of
-// width costs the CTC recogniser about what a tenth of a line height costs
+// width costs the CTC recogniser about what an eighth of a line height costs
 // Tesseract), so that a frame full of UI text stays within its time.
 constexpr int kMostRereadWidth = 2000;
 constexpr double kRereadWidthPerLine = 8;
