@@ -446,12 +446,15 @@ int main(int argc, char** argv) {
       for (const auto& line : shot.lines) {
         double L = len(line.text);
         double best = L;
+        const std::string* nearest = nullptr;
         for (const auto& c : cands) {
+          double before = best;
           for (const auto& f : line.forms) best = std::min(best, double(lev(c, f)));
           for (const auto& r : line.runs) {
             size_t d = lev(c, r);
             best = std::min(best, d == 0 ? 0.0 : d * L / len(r));
           }
+          if (best < before) nearest = &c;
           if (best == 0) break;
         }
         best = std::min(best, L);
@@ -459,7 +462,11 @@ int main(int argc, char** argv) {
         t.chars += L;
         t.dist += best;
         if (best == 0) t.exact++;
-        else detail << "    missed: \"" << line.text << "\" (distance " << fix(best, 1) << ")\n";
+        else {
+          detail << "    missed: \"" << line.text << "\" (distance " << fix(best, 1);
+          if (nearest) detail << ", nearest \"" << *nearest << "\"";
+          detail << ")\n";
+        }
       }
       Targets targets = targets_of(shot);
       for (const auto& r : read) {
