@@ -32,6 +32,17 @@ add_custom_command(OUTPUT "${prepared}/text_recogniser.onnx"
   DEPENDS stillpick_prepare_model "${STILLPICK_MODEL_DIR}/ch_PP-OCRv4_rec_infer.onnx" VERBATIM)
 list(APPEND STILLPICK_MODEL_PATHS "${prepared}/text_recogniser.onnx")
 
+# Readings are corrected against an English word list (Debian's wamerican).
+set(STILLPICK_WORD_LIST "/usr/share/dict/american-english" CACHE FILEPATH "English word list, one word a line")
+if(NOT EXISTS "${STILLPICK_WORD_LIST}")
+  message(FATAL_ERROR "word list ${STILLPICK_WORD_LIST} is missing: install wamerican (scripts/setup does)")
+endif()
+add_custom_command(OUTPUT "${prepared}/english_words.txt"
+  COMMAND ${CMAKE_COMMAND} -E make_directory "${prepared}"
+  COMMAND sh "${CMAKE_CURRENT_SOURCE_DIR}/tools/prepare_words.sh" "${STILLPICK_WORD_LIST}" "${prepared}/english_words.txt"
+  DEPENDS "${CMAKE_CURRENT_SOURCE_DIR}/tools/prepare_words.sh" "${STILLPICK_WORD_LIST}" VERBATIM)
+list(APPEND STILLPICK_MODEL_PATHS "${prepared}/english_words.txt")
+
 set(models_asm "${CMAKE_CURRENT_BINARY_DIR}/embedded_models.S")
 set(content ".section .rodata\n")
 foreach(path ${STILLPICK_MODEL_PATHS})
@@ -44,4 +55,5 @@ endforeach()
 string(APPEND content ".section .note.GNU-stack,\"\",@progbits\n")
 file(CONFIGURE OUTPUT "${models_asm}" CONTENT "${content}")
 set_source_files_properties("${models_asm}" PROPERTIES OBJECT_DEPENDS "${STILLPICK_MODEL_PATHS}")
-set(STILLPICK_MODEL_SOURCES "${models_asm}" "${prepared}/text_detector.onnx" "${prepared}/text_recogniser.onnx")
+set(STILLPICK_MODEL_SOURCES "${models_asm}" "${prepared}/text_detector.onnx" "${prepared}/text_recogniser.onnx"
+  "${prepared}/english_words.txt")

@@ -6,6 +6,7 @@ extern const uint8_t stillpick_model_centernet_bin_begin[], stillpick_model_cent
 extern const uint8_t stillpick_model_text_detector_onnx_begin[], stillpick_model_text_detector_onnx_end[];
 extern const uint8_t stillpick_model_text_recogniser_onnx_begin[], stillpick_model_text_recogniser_onnx_end[];
 extern const uint8_t stillpick_model_ppocr_keys_v1_txt_begin[], stillpick_model_ppocr_keys_v1_txt_end[];
+extern const uint8_t stillpick_model_english_words_txt_begin[], stillpick_model_english_words_txt_end[];
 }
 
 std::span<const uint8_t> centernetGraph() {
@@ -26,4 +27,8 @@ std::span<const uint8_t> textRecogniserOnnx() {
 
 std::span<const uint8_t> textRecogniserKeys() {
   return {stillpick_model_ppocr_keys_v1_txt_begin, stillpick_model_ppocr_keys_v1_txt_end};
+}
+
+std::span<const uint8_t> englishWords() {
+  return {stillpick_model_english_words_txt_begin, stillpick_model_english_words_txt_end};
 }

@@ -6,7 +6,9 @@
 std::span<const uint8_t> centernetGraph();      // centernet.json: TensorFlow.js graph of the object detector
 std::span<const uint8_t> centernetWeights();    // centernet.bin: its float16 weights
 std::span<const uint8_t> textDetectorOnnx();    // text-line detector (PP-OCRv4), ready for OpenCV
-// Text-line recogniser (PP-OCRv4, CTC) for input 256 pixels wide and 48
+// Text-line recogniser (PP-OCRv4, CTC) for input 192 pixels wide and 48
 // tall, ready for OpenCV.
 std::span<const uint8_t> textRecogniserOnnx();
 std::span<const uint8_t> textRecogniserKeys();  // ppocr_keys_v1.txt: its symbols, one per line
+// English words, lower-case ASCII letters, one a line in byte order.
+std::span<const uint8_t> englishWords();

@@ -1,0 +1,198 @@
+#include "vision/language_correction.h"
+
+#include <algorithm>
+#include <array>
+#include <numeric>
+#include <optional>
+
+namespace {
+
+bool isAsciiLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
+bool isAsciiDigit(char c) { return c >= '0' && c <= '9'; }
+bool isUpper(char c) { return c >= 'A' && c <= 'Z'; }
+char lower(char c) { return isUpper(c) ? char(c - 'A' + 'a') : c; }
+char upper(char c) { return (c >= 'a' && c <= 'z') ? char(c - 'a' + 'A') : c; }
+
+bool allLetters(std::string_view s) { return !s.empty() && std::all_of(s.begin(), s.end(), isAsciiLetter); }
+
+// Edit distance between two short ASCII words, letter case aside.
+size_t distance(std::string_view a, std::string_view b) {
+  std::vector<size_t> row(b.size() + 1);
+  std::iota(row.begin(), row.end(), 0);
+  for (size_t i = 1; i <= a.size(); ++i) {
+    size_t diagonal = row[0];
+    row[0] = i;
+    for (size_t j = 1; j <= b.size(); ++j) {
+      size_t above = row[j];
+      row[j] = std::min({row[j] + 1, row[j - 1] + 1, diagonal + (lower(a[i - 1]) != lower(b[j - 1]))});
+      diagonal = above;
+    }
+  }
+  return row[b.size()];
+}
+
+// Letters read as digits inside a number: "0S02" is "0502".
+void mendDigitRuns(std::string& word) {
+  static constexpr std::string_view kLetters = "OoSlIB|", kDigits = "0051181";
+  for (size_t i = 1; i + 1 < word.size(); ++i) {
+    size_t at = kLetters.find(word[i]);
+    if (at != std::string_view::npos && isAsciiDigit(word[i - 1]) && isAsciiDigit(word[i + 1])) word[i] = kDigits[at];
+  }
+}
+
+// "ctd+O" is "Ctrl+O": each part before the last '+' must come out a
+// modifier, or the word is left alone ("C++", "a+b").
+void mendShortcut(std::string& word) {
+  static constexpr std::array<std::string_view, 5> kModifiers = {"Ctrl", "Shift", "Alt", "Super", "Meta"};
+  std::vector<std::string> parts;
+  for (size_t from = 0;;) {
+    size_t plus = word.find('+', from);
+    parts.emplace_back(word.substr(from, plus == std::string::npos ? std::string::npos : plus - from));
+    if (plus == std::string::npos) break;
+    from = plus + 1;
+  }
+  if (parts.size() < 2 || parts.back().empty()) return;
+  for (size_t i = 0; i + 1 < parts.size(); ++i) {
+    if (!allLetters(parts[i])) return;
+    std::optional<std::string_view> nearest;
+    size_t best = parts[i].size() >= 3 ? 3 : 1;  // short parts must match outright
+    bool tie = false;
+    for (std::string_view modifier : kModifiers) {
+      size_t d = distance(parts[i], modifier);
+      if (d < best) best = d, nearest = modifier, tie = false;
+      else if (d == best && nearest) tie = true;
+    }
+    if (!nearest || tie) return;
+    parts[i] = *nearest;
+  }
+  std::string& key = parts.back();
+  if (key.size() == 1) key[0] = upper(key[0]);
+  word.clear();
+  for (size_t i = 0; i < parts.size(); ++i) word += (i ? "+" : "") + parts[i];
+}
+
+// A symbol or digit read for a letter, and the letters it may stand for,
+// in the look-alike's case.
+struct LookAlike {
+  std::string_view read;
+  std::string_view letters;
+};
+constexpr std::array<LookAlike, 7> kLookAlikes = {{
+    {"\xE2\x82\xAC", "E"},  // €
+    {"\xC2\xA2", "c"},      // ¢
+    {"$", "S"},
+    {"5", "S"},
+    {"0", "O"},
+    {"1", "lI"},
+    {"|", "lI"},
+}};
+
+// The word with its one look-alike replaced, if that makes it English.
+void mendLookAlike(std::string& core, const Lexicon& english) {
+  for (const LookAlike& look : kLookAlikes) {
+    size_t at = core.find(look.read);
+    if (at == std::string::npos || core.find(look.read, at + 1) != std::string::npos) continue;
+    std::string before = core.substr(0, at), after = core.substr(at + look.read.size());
+    std::string rest = before + after;
+    if (rest.size() < 2 || !allLetters(rest)) return;
+    const bool capitals = std::all_of(rest.begin(), rest.end(), isUpper);
+    std::optional<std::string> mended;
+    for (char letter : look.letters) {
+      std::string candidate = before + std::string(1, letter) + after;
+      if (!english.contains(candidate)) continue;
+      if (mended) return;  // "|" as "l" or "I": either would do
+      char c = capitals ? upper(letter) : at > 0 ? lower(letter) : letter;
+      mended = before + std::string(1, c) + after;
+    }
+    if (mended) core = *mended;
+    return;
+  }
+}
+
+// "NOPARKING" is "NO PARKING": the one way of cutting it into the fewest
+// (two or three) English words of two letters or more.
+void mendRunTogether(std::string& core, const Lexicon& english) {
+  if (core.size() < 6 || !std::all_of(core.begin(), core.end(), isUpper) || english.contains(core)) return;
+  std::string_view all = core;
+  auto word = [&](size_t from, size_t to) { return to - from >= 2 && english.contains(all.substr(from, to - from)); };
+  std::vector<std::string> found;
+  for (size_t a = 2; a + 2 <= core.size(); ++a)
+    if (word(0, a) && word(a, core.size())) found.push_back(core.substr(0, a) + " " + core.substr(a));
+  if (found.empty())
+    for (size_t a = 2; a + 4 <= core.size(); ++a)
+      for (size_t b = a + 2; b + 2 <= core.size(); ++b)
+        if (word(0, a) && word(a, b) && word(b, core.size()))
+          found.push_back(core.substr(0, a) + " " + core.substr(a, b - a) + " " + core.substr(b));
+  if (found.size() == 1) core = found.front();
+}
+
+// Marks that may stand around a word ("(Save", "Open...", "“Quit”").
+bool isWrapping(char c) { return !isAsciiLetter(c) && !isAsciiDigit(c) && c != '$' && c != '|' && c != '+'; }
+
+std::string mendedWord(std::string word, const Lexicon& english) {
+  mendDigitRuns(word);
+  if (word.find('+') != std::string::npos) {
+    mendShortcut(word);
+    return word;
+  }
+  // Wrapping marks are ASCII; a UTF-8 byte may be part of a look-alike.
+  size_t from = 0, to = word.size();
+  while (from < to && isWrapping(word[from]) && uint8_t(word[from]) < 0x80) ++from;
+  while (to > from && isWrapping(word[to - 1]) && uint8_t(word[to - 1]) < 0x80) --to;
+  std::string core = word.substr(from, to - from);
+  if (core.empty() || english.contains(core)) return word;
+  mendLookAlike(core, english);
+  mendRunTogether(core, english);
+  return word.substr(0, from) + core + word.substr(to);
+}
+
+constexpr std::string_view kOpeningSingle = "\xE2\x80\x98", kClosingSingle = "\xE2\x80\x99";
+constexpr std::string_view kOpeningDouble = "\xE2\x80\x9C", kClosingDouble = "\xE2\x80\x9D";
+
+// The line less a quote mark at its start or end that has no partner in it.
+void dropLoneQuotes(std::string& line) {
+  auto lone = [&](std::string_view mark, std::string_view partner) {
+    return line.find(partner) == std::string::npos && line.find(mark, mark.size()) == std::string::npos;
+  };
+  for (auto [mark, partner] : {std::pair{kOpeningSingle, kClosingSingle}, std::pair{kOpeningDouble, kClosingDouble}})
+    if (line.starts_with(mark) && line.size() > mark.size() && lone(mark, partner))
+      line.erase(0, line.find_first_not_of(' ', mark.size()));
+  if (line.ends_with(kClosingDouble) && line.size() > kClosingDouble.size() &&
+      line.find(kOpeningDouble) == std::string::npos && line.find(kClosingDouble) == line.size() - kClosingDouble.size())
+    line.erase(line.size() - kClosingDouble.size());
+}
+
+}  // namespace
+
+Lexicon::Lexicon(std::string_view sortedWords) {
+  for (size_t from = 0; from < sortedWords.size();) {
+    size_t end = sortedWords.find('\n', from);
+    if (end == std::string_view::npos) end = sortedWords.size();
+    std::string_view word = sortedWords.substr(from, end - from);
+    if (!word.empty() && word.back() == '\r') word.remove_suffix(1);
+    if (!word.empty()) words_.push_back(word);
+    from = end + 1;
+  }
+}
+
+bool Lexicon::contains(std::string_view word) const {
+  if (word.empty() || word.size() > 64) return false;
+  std::string key(word);
+  std::transform(key.begin(), key.end(), key.begin(), lower);
+  return std::binary_search(words_.begin(), words_.end(), std::string_view(key));
+}
+
+std::string languageCorrected(std::string_view line, const Lexicon& english) {
+  std::string mended;
+  for (size_t from = 0; from <= line.size();) {
+    size_t space = line.find(' ', from);
+    if (space == std::string_view::npos) space = line.size();
+    if (from < space) {
+      if (!mended.empty()) mended += ' ';
+      mended += mendedWord(std::string(line.substr(from, space - from)), english);
+    }
+    from = space + 1;
+  }
+  dropLoneQuotes(mended);
+  return mended;
+}

@@ -1,0 +1,33 @@
+#pragma once
+#include <string>
+#include <string_view>
+#include <vector>
+
+// A set of words, looked up without regard to letter case.
+class Lexicon {
+ public:
+  // `sortedWords`: lower-case ASCII words, one a line, in byte order (as
+  // englishWords() gives them); it must outlive the lexicon.
+  explicit Lexicon(std::string_view sortedWords);
+  bool contains(std::string_view word) const;
+
+ private:
+  std::vector<std::string_view> words_;
+};
+
+// A line's reading with the recognisers' typical slips mended, word by word,
+// where the mended word is English and the word as read is not:
+// - one character that stands for a letter ("€dit", "Pr1nt", "5ave") becomes
+//   that letter, in the case of the letters beside it;
+// - in a run of digits, a letter that stands for a digit becomes the digit
+//   ("IMG_0S02" gives "IMG_0502", "1O0" gives "100");
+// - a word in capitals that is two or three words run together, in one way
+//   only, gets its spaces back ("NOPARKING" gives "NO PARKING");
+// - in a keyboard shortcut ("ctd+O"), a modifier within two edits of exactly
+//   one of Ctrl, Shift, Alt, Super, Meta, Cmd becomes it, and a single
+//   letter key is a capital ("Ctrl+O");
+// - an opening quote mark that starts the line, or a closing one that ends
+//   it, without its partner anywhere in the line, is a border read as a mark
+//   and is dropped.
+// Anything else, names and words not in the lexicon included, is kept as read.
+std::string languageCorrected(std::string_view line, const Lexicon& english);

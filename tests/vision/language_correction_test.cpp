@@ -1,0 +1,85 @@
+#include "vision/language_correction.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "vision/embedded_models.h"
+
+namespace {
+
+// A small lexicon in the embedded list's form; "at", "al" and "times" make
+// "ATALTIMES" cut one way only.
+constexpr std::string_view kWords =
+    "al\nat\ncan\ndit\nedit\nfile\nlist\nno\none\nopen\nparking\nprint\nsave\nsome\nsomeone\ntimes\n";
+
+TEST(Lexicon, LooksUpWholeWordsWhateverTheirCase) {
+  Lexicon lexicon("ab\r\nabc\n\nzed");  // CRLF and an empty line are tolerated
+  for (const char* word : {"ab", "ABC", "Zed"}) EXPECT_TRUE(lexicon.contains(word)) << word;
+  for (const char* word : {"", "a", "abcd", "b", "ze", "zedd"}) EXPECT_FALSE(lexicon.contains(word)) << word;
+  EXPECT_FALSE(Lexicon("").contains("a"));
+}
+
+TEST(LanguageCorrected, MendsTypicalSlipsAndKeepsEverythingElse) {
+  const Lexicon lexicon(kWords);
+  const struct {
+    const char* read;
+    const char* mended;
+  } cases[] = {
+      // one look-alike for a letter, in the case of the word
+      {"File \xE2\x82\xAC" "dit", "File Edit"},
+      {"0pen 5ave", "Open Save"},
+      {"pr1nt 1ist", "print list"},
+      {"PR1NT", "PRINT"},
+      {"(5ave)", "(Save)"},
+      {"5ave5", "5ave5"},      // two look-alikes: left alone
+      {"|ist", "list"},
+      {"f1le", "file"},        // 1 for I, as "fIle" is English and "flle" is not
+      {"x5", "x5"},            // too short to tell
+      {"$HOME", "$HOME"},
+      // letters in a run of digits
+      {"IMG_0S02.JPG", "IMG_0502.JPG"},
+      {"1O0 2l3 4B5 6I7", "100 213 485 617"},
+      {"O1 S5 10S", "O1 S5 10S"},  // a letter at the edge of a number is kept
+      // capitals run together, cut the one way they can be
+      {"NOPARKING", "NO PARKING"},
+      {"CANSOMEONE", "CAN SOMEONE"},
+      {"ATALTIMES", "AT AL TIMES"},
+      {"noparking", "noparking"},  // lower case ("menubar") is kept
+      {"PARKING", "PARKING"},
+      {"NOSAVEX", "NOSAVEX"},      // no cut into English words
+      // keyboard shortcuts
+      {"ctd+O", "Ctrl+O"},
+      {"Ctd+w", "Ctrl+W"},
+      {"Shik+Ctrl+S", "Shift+Ctrl+S"},
+      {"alt+F4", "Alt+F4"},
+      {"Shik+Ced +S", "Shift+Ced +S"},
+      {"C++ a+b x+1", "C++ a+b x+1"},
+      {"Ctrl+", "Ctrl+"},
+      {"Xyzzy+Q", "Xyzzy+Q"},
+      // quote marks with no partner at the line's edges
+      {"\xE2\x80\x98" "File", "File"},
+      {"\xE2\x80\x9C" " Open", "Open"},
+      {"Bring jackets\xE2\x80\x9D", "Bring jackets"},
+      {"\xE2\x80\x9C" "Open\xE2\x80\x9D", "\xE2\x80\x9C" "Open\xE2\x80\x9D"},
+      {"\xE2\x80\x98" "Open\xE2\x80\x99", "\xE2\x80\x98" "Open\xE2\x80\x99"},
+      {"drivers\xE2\x80\x99", "drivers\xE2\x80\x99"},
+      {"\xE2\x80\x9D", "\xE2\x80\x9D"},
+      // spacing
+      {"  open   file ", "open file"},
+      {"", ""},
+  };
+  for (const auto& c : cases) EXPECT_EQ(languageCorrected(c.read, lexicon), c.mended) << c.read;
+}
+
+TEST(LanguageCorrected, UsesTheEmbeddedEnglishWords) {
+  const auto words = englishWords();
+  const Lexicon english(std::string_view(reinterpret_cast<const char*>(words.data()), words.size()));
+  for (const char* word : {"the", "parking", "someone", "edit", "marta"}) EXPECT_TRUE(english.contains(word)) << word;
+  EXPECT_EQ(languageCorrected("CANSOMEONE HELP", english), "CAN SOMEONE HELP");
+  // Names and file names that are not English stay as read.
+  EXPECT_EQ(languageCorrected("Call Marta 800px-De_Quedlinburg_... fgselect", english),
+            "Call Marta 800px-De_Quedlinburg_... fgselect");
+}
+
+}  // namespace
