@@ -19,6 +19,7 @@
 #include "vision/embedded_models.h"
 #include "vision/opencv_failure.h"
 #include "vision/ctc_recogniser.h"
+#include "vision/language_correction.h"
 #include "vision/line_crop.h"
 #include "vision/onnx_net.h"
 #include "vision/reading_cleanup.h"
@@ -152,7 +153,8 @@ TextObservation readCrop(tesseract::TessBaseAPI& api, const cv::Mat& crop) {
 
 }  // namespace
 
-TextModel::TextModel() {
+TextModel::TextModel()
+    : english_(std::string_view(reinterpret_cast<const char*>(englishWords().data()), englishWords().size())) {
   // OpenCV and Leptonica report to stderr through process-wide settings of
   // their own; stillpick never writes there.
   cv::utils::logging::setLogLevel(cv::utils::logging::LOG_LEVEL_SILENT);
@@ -238,6 +240,8 @@ std::vector<TextObservation> TextModel::readLines(const Image& picture) {
     if (failure) std::rethrow_exception(failure);
   }
   rereadUnsure(rgb, lines, observations, int(kMostRereadWidth - kRereadWidthPerLine * widthRead));
+  for (TextObservation& observation : observations)
+    if (observation.top) observation.top->string = languageCorrected(observation.top->string, english_);
   return observations;
 }
 

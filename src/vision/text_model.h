@@ -9,6 +9,7 @@
 
 #include "base/image.h"
 #include "vision/ctc_recogniser.h"
+#include "vision/language_correction.h"
 #include "vision/vision.h"
 
 // Reads text lines: the PP-OCR text detector (run by OpenCV's DNN module)
@@ -24,7 +25,8 @@ class TextModel {
   // One observation per detected line, in reading order (as many lines as
   // fit a fixed budget of crop width), each with its reading (valid UTF-8,
   // confidence 0..1): Tesseract's, or the CTC recogniser's where that one is
-  // surer; none when Tesseract read nothing.
+  // surer, with its slips mended against an English lexicon
+  // (languageCorrected); none when Tesseract read nothing.
   std::vector<TextObservation> textObservations(const Image& picture);
 
  private:
@@ -41,4 +43,5 @@ class TextModel {
   std::string tessdata_;
   std::array<std::unique_ptr<tesseract::TessBaseAPI>, 2> recognisers_;
   std::unique_ptr<CtcRecogniser> ctcRecogniser_;  // loaded when first needed
+  Lexicon english_;
 };
