@@ -126,11 +126,28 @@ void mendRunTogether(std::string& core, const Lexicon& english) {
   if (found.size() == 1) core = found.front();
 }
 
+// "316,8kB" is "316,8 kB": a size in bytes whose narrow gap was not read, as
+// file managers and dialogs write sizes with a space.
+void mendGluedUnit(std::string& word) {
+  static constexpr std::array<std::string_view, 9> kUnits = {"kB", "KB", "MB", "GB", "TB", "KiB", "MiB", "GiB", "TiB"};
+  for (std::string_view unit : kUnits) {
+    if (word.size() <= unit.size() || !word.ends_with(unit)) continue;
+    std::string_view number = std::string_view(word).substr(0, word.size() - unit.size());
+    const size_t separator = number.find_first_of(".,");
+    auto digits = [](std::string_view s) { return !s.empty() && std::all_of(s.begin(), s.end(), isAsciiDigit); };
+    if (separator == std::string_view::npos ? digits(number)
+                                            : digits(number.substr(0, separator)) && digits(number.substr(separator + 1)))
+      word.insert(number.size(), " ");
+    return;
+  }
+}
+
 // Marks that may stand around a word ("(Save", "Open...", "“Quit”").
 bool isWrapping(char c) { return !isAsciiLetter(c) && !isAsciiDigit(c) && c != '$' && c != '|' && c != '+'; }
 
 std::string mendedWord(std::string word, const Lexicon& english) {
   mendDigitRuns(word);
+  mendGluedUnit(word);
   if (word.find('+') != std::string::npos) {
     mendShortcut(word);
     return word;

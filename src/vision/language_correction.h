@@ -21,6 +21,8 @@ class Lexicon {
 //   that letter, in the case of the letters beside it;
 // - in a run of digits, a letter that stands for a digit becomes the digit
 //   ("IMG_0S02" gives "IMG_0502", "1O0" gives "100");
+// - a size in bytes with no gap before its unit gets one ("316,8kB" gives
+//   "316,8 kB");
 // - a word in capitals that is two or three words run together, in one way
 //   only, gets its spaces back ("NOPARKING" gives "NO PARKING");
 // - in a keyboard shortcut ("ctd+O"), a modifier within two edits of exactly

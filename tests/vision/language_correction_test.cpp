@@ -41,6 +41,9 @@ TEST(LanguageCorrected, MendsTypicalSlipsAndKeepsEverythingElse) {
       {"IMG_0S02.JPG", "IMG_0502.JPG"},
       {"1O0 2l3 4B5 6I7", "100 213 485 617"},
       {"O1 S5 10S", "O1 S5 10S"},  // a letter at the edge of a number is kept
+      // sizes in bytes
+      {"316,8kB 2.5GiB 12MB", "316,8 kB 2.5 GiB 12 MB"},
+      {"MB 1,kB ,5kB 1.2.3MB 5mb 10px", "MB 1,kB ,5kB 1.2.3MB 5mb 10px"},
       // capitals run together, cut the one way they can be
       {"NOPARKING", "NO PARKING"},
       {"CANSOMEONE", "CAN SOMEONE"},
