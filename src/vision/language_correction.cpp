@@ -110,9 +110,11 @@ void mendLookAlike(std::string& core, const Lexicon& english) {
 }
 
 // "NOPARKING" is "NO PARKING": the one way of cutting it into the fewest
-// (two or three) English words of two letters or more.
+// (two or three) English words of two letters or more. Longer runs than
+// kLongestRun are not words run together, and would cost many look-ups.
+constexpr size_t kLongestRun = 32;
 void mendRunTogether(std::string& core, const Lexicon& english) {
-  if (core.size() < 6 || !std::all_of(core.begin(), core.end(), isUpper) || english.contains(core)) return;
+  if (core.size() < 6 || core.size() > kLongestRun || !std::all_of(core.begin(), core.end(), isUpper) || english.contains(core)) return;
   std::string_view all = core;
   auto word = [&](size_t from, size_t to) { return to - from >= 2 && english.contains(all.substr(from, to - from)); };
   std::vector<std::string> found;

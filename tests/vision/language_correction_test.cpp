@@ -73,6 +73,12 @@ TEST(LanguageCorrected, MendsTypicalSlipsAndKeepsEverythingElse) {
       {"", ""},
   };
   for (const auto& c : cases) EXPECT_EQ(languageCorrected(c.read, lexicon), c.mended) << c.read;
+  // Past 32 letters a run of capitals is left alone.
+  const std::string longWord(29, 'x'), longerWord(31, 'y');
+  const std::string words = "no\n" + longWord + "\n" + longerWord + "\n";
+  const Lexicon longWords(words);
+  EXPECT_EQ(languageCorrected("NO" + std::string(29, 'X'), longWords), "NO " + std::string(29, 'X'));
+  EXPECT_EQ(languageCorrected("NO" + std::string(31, 'Y'), longWords), "NO" + std::string(31, 'Y'));
 }
 
 TEST(LanguageCorrected, UsesTheEmbeddedEnglishWords) {
