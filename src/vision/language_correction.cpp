@@ -139,7 +139,7 @@ void mendGluedUnit(std::string& word) {
     auto digits = [](std::string_view s) { return !s.empty() && std::all_of(s.begin(), s.end(), isAsciiDigit); };
     if (separator == std::string_view::npos ? digits(number)
                                             : digits(number.substr(0, separator)) && digits(number.substr(separator + 1)))
-      word.insert(number.size(), " ");
+      word = std::string(number) + ' ' + std::string(unit);
     return;
   }
 }
