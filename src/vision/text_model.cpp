@@ -247,11 +247,17 @@ std::vector<TextObservation> TextModel::readLines(const Image& picture) {
 
 void TextModel::rereadUnsure(const cv::Mat& rgb, const std::vector<cv::RotatedRect>& lines,
                              std::vector<TextObservation>& observations, int widthLeft) {
-  for (size_t i = 0; i < lines.size() && widthLeft >= CtcRecogniser::kWidth; ++i) {
-    // Lines Tesseract read nothing in are left alone: they are mostly icons
-    // or texture, not worth loading the recogniser for.
+  // The least sure first, as the budget may not reach them all. Lines
+  // Tesseract read nothing in are left alone: they are mostly icons or
+  // texture, not worth loading the recogniser for.
+  std::vector<size_t> unsure;
+  for (size_t i = 0; i < lines.size(); ++i)
+    if (observations[i].top && observations[i].top->confidence < kSureReading) unsure.push_back(i);
+  std::stable_sort(unsure.begin(), unsure.end(),
+                   [&](size_t a, size_t b) { return observations[a].top->confidence < observations[b].top->confidence; });
+  for (size_t i : unsure) {
+    if (widthLeft < CtcRecogniser::kWidth) break;
     std::optional<RecognizedText>& reading = observations[i].top;
-    if (!reading || reading->confidence >= kSureReading) continue;
     cv::Mat colour = lineColourCrop(rgb, lines[i], CtcRecogniser::kHeight);
     if (colour.cols > CtcRecogniser::kWidth) continue;
     widthLeft -= CtcRecogniser::kWidth;

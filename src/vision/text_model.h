@@ -35,7 +35,8 @@ class TextModel {
   // shared between two (0 and 1).
   tesseract::TessBaseAPI& recogniser(size_t which);
   // Lines Tesseract read with little confidence, read again by the CTC
-  // recogniser while `widthLeft` pixels of its input width are left.
+  // recogniser, the least sure first, while `widthLeft` pixels of its input
+  // width are left.
   void rereadUnsure(const cv::Mat& rgb, const std::vector<cv::RotatedRect>& lines,
                     std::vector<TextObservation>& observations, int widthLeft);
   cv::dnn::Net detector_;
