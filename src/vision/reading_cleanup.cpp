@@ -37,6 +37,17 @@ bool isStrayMark(std::string_view word) {
   return counted(word).letters == 0;
 }
 
+// A mark outside ASCII ("»", "©", "•"): the shape of an icon, seldom of a
+// word read right.
+bool hasIconMark(std::string_view word) {
+  for (size_t at = 0; at < word.size();) {
+    Utf8Char c = utf8CharAt(word, at);
+    at += c.length;
+    if (c.codepoint >= 0x80 && !isLetterOrDigit(c.codepoint)) return true;
+  }
+  return false;
+}
+
 }  // namespace
 
 std::string cleanedReading(std::vector<ReadWord> words) {
@@ -47,6 +58,8 @@ std::string cleanedReading(std::vector<ReadWord> words) {
     Count first = counted(words[0].text);
     if (first.characters == 1 && first.letters == 1 && words[0].confidence < kGlyphConfidence &&
         words[1].confidence >= kWordConfidence)
+      words.erase(words.begin());
+    else if (first.characters <= 2 && hasIconMark(words[0].text) && words[0].confidence < kGlyphConfidence)
       words.erase(words.begin());
   }
   std::string line;

@@ -17,7 +17,8 @@ struct ReadWord {
 // - a first word of one letter or digit that Tesseract is unsure of (under
 //   kGlyphConfidence) before a word it is sure of (kWordConfidence or more)
 //   is an icon read as a character ("8 Show rulers" for a check box) and is
-//   dropped;
+//   dropped, as is a first word of at most two characters with a mark from
+//   outside ASCII that Tesseract is unsure of ("»s 800px-…", a file's icon);
 // - a line in which letters and digits are not more than half of the
 //   characters left is noise ("@;", "a =") and comes back empty.
 constexpr float kGlyphConfidence = 70, kWordConfidence = 85;

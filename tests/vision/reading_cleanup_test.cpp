@@ -29,6 +29,9 @@ TEST(CleanedReading, DropsMarksAndGlyphsBesideTheWritingAndNoise) {
       // A check box read as one character: unsure, at the start, before a word read surely.
       {"8@55 Show rulers", "Show rulers"}, {"a@69.9 Show@85 grid", "Show grid"}, {"a@70 Show", "a Show"},
       {"8@40 Show@84.9 rulers", "8 Show rulers"}, {"Ab@10 Show", "Ab Show"}, {"Abstract 3@20", "Abstract 3"}, {"3@20", "3"},
+      // An icon read as a mark and a letter, when unsure.
+      {"\xC2\xBBs@37 800px-De@77", "800px-De"}, {"\xC2\xBBs@70 file", "\xC2\xBBs file"},
+      {"\xC2\xBB" "ab@37 file", "\xC2\xBB" "ab file"}, {"as@37 file", "as file"}, {"\xC3\xA9t@37 file", "\xC3\xA9t file"},
       // Noise: letters and digits no more than half of the characters.
       {"@;", ""}, {"a =", "a"}, {"C++", ""}, {"10%", "10%"}, {"Ctrl+N", "Ctrl+N"}, {"", ""},
       {"\xC3\xA9t\xC3\xA9", "\xC3\xA9t\xC3\xA9"},
