@@ -26,8 +26,8 @@ class Lexicon {
 // - a word in capitals that is two or three words run together, in one way
 //   only, gets its spaces back ("NOPARKING" gives "NO PARKING");
 // - in a keyboard shortcut ("ctd+O"), a modifier within two edits of exactly
-//   one of Ctrl, Shift, Alt, Super, Meta, Cmd becomes it, and a single
-//   letter key is a capital ("Ctrl+O");
+//   one of Ctrl, Shift, Alt, Super, Meta becomes it, and a single letter key
+//   is a capital ("Ctrl+O");
 // - an opening quote mark that starts the line, or a closing one that ends
 //   it, without its partner anywhere in the line, is a border read as a mark
 //   and is dropped.
