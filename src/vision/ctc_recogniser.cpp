@@ -9,8 +9,7 @@
 
 CtcRecogniser::CtcRecogniser()
     : net_(onnxNet(textRecogniserOnnx(), "text recogniser")),
-      alphabet_(latinAlphabet({reinterpret_cast<const char*>(textRecogniserKeys().data()),
-                               textRecogniserKeys().size()})) {}
+      alphabet_(latinAlphabet(textRecogniserKeys())) {}
 
 std::optional<RecognizedText> CtcRecogniser::read(const cv::Mat& rgb) {
   if (rgb.empty() || rgb.cols > kWidth || rgb.rows != kHeight || rgb.type() != CV_8UC3) return std::nullopt;

@@ -9,6 +9,14 @@ extern const uint8_t stillpick_model_ppocr_keys_v1_txt_begin[], stillpick_model_
 extern const uint8_t stillpick_model_english_words_txt_begin[], stillpick_model_english_words_txt_end[];
 }
 
+namespace {
+
+std::string_view textOf(const uint8_t* begin, const uint8_t* end) {
+  return {reinterpret_cast<const char*>(begin), size_t(end - begin)};
+}
+
+}  // namespace
+
 std::span<const uint8_t> centernetGraph() {
   return {stillpick_model_centernet_json_begin, stillpick_model_centernet_json_end};
 }
@@ -25,10 +33,10 @@ std::span<const uint8_t> textRecogniserOnnx() {
   return {stillpick_model_text_recogniser_onnx_begin, stillpick_model_text_recogniser_onnx_end};
 }
 
-std::span<const uint8_t> textRecogniserKeys() {
-  return {stillpick_model_ppocr_keys_v1_txt_begin, stillpick_model_ppocr_keys_v1_txt_end};
+std::string_view textRecogniserKeys() {
+  return textOf(stillpick_model_ppocr_keys_v1_txt_begin, stillpick_model_ppocr_keys_v1_txt_end);
 }
 
-std::span<const uint8_t> englishWords() {
-  return {stillpick_model_english_words_txt_begin, stillpick_model_english_words_txt_end};
+std::string_view englishWords() {
+  return textOf(stillpick_model_english_words_txt_begin, stillpick_model_english_words_txt_end);
 }

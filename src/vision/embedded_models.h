@@ -1,6 +1,7 @@
 #pragma once
 #include <cstdint>
 #include <span>
+#include <string_view>
 
 // The model files linked into the binary at build time.
 std::span<const uint8_t> centernetGraph();      // centernet.json: TensorFlow.js graph of the object detector
@@ -9,6 +10,6 @@ std::span<const uint8_t> textDetectorOnnx();    // text-line detector (PP-OCRv4)
 // Text-line recogniser (PP-OCRv4, CTC) for input 192 pixels wide and 48
 // tall, ready for OpenCV.
 std::span<const uint8_t> textRecogniserOnnx();
-std::span<const uint8_t> textRecogniserKeys();  // ppocr_keys_v1.txt: its symbols, one per line
+std::string_view textRecogniserKeys();  // ppocr_keys_v1.txt: its symbols, one per line
 // English words, lower-case ASCII letters, one a line in byte order.
-std::span<const uint8_t> englishWords();
+std::string_view englishWords();

@@ -153,8 +153,7 @@ TextObservation readCrop(tesseract::TessBaseAPI& api, const cv::Mat& crop) {
 
 }  // namespace
 
-TextModel::TextModel()
-    : english_(std::string_view(reinterpret_cast<const char*>(englishWords().data()), englishWords().size())) {
+TextModel::TextModel() : english_(englishWords()) {
   // OpenCV and Leptonica report to stderr through process-wide settings of
   // their own; stillpick never writes there.
   cv::utils::logging::setLogLevel(cv::utils::logging::LOG_LEVEL_SILENT);

@@ -82,8 +82,7 @@ TEST(LanguageCorrected, MendsTypicalSlipsAndKeepsEverythingElse) {
 }
 
 TEST(LanguageCorrected, UsesTheEmbeddedEnglishWords) {
-  const auto words = englishWords();
-  const Lexicon english(std::string_view(reinterpret_cast<const char*>(words.data()), words.size()));
+  const Lexicon english(englishWords());
   for (const char* word : {"the", "parking", "someone", "edit", "marta"}) EXPECT_TRUE(english.contains(word)) << word;
   EXPECT_EQ(languageCorrected("CANSOMEONE HELP", english), "CAN SOMEONE HELP");
   // Names and file names that are not English stay as read.
