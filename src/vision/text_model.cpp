@@ -153,7 +153,7 @@ TextObservation readCrop(tesseract::TessBaseAPI& api, const cv::Mat& crop) {
 
 }  // namespace
 
-TextModel::TextModel() : english_(englishWords()) {
+TextModel::TextModel() {
   // OpenCV and Leptonica report to stderr through process-wide settings of
   // their own; stillpick never writes there.
   cv::utils::logging::setLogLevel(cv::utils::logging::LOG_LEVEL_SILENT);
@@ -239,8 +239,11 @@ std::vector<TextObservation> TextModel::readLines(const Image& picture) {
     if (failure) std::rethrow_exception(failure);
   }
   rereadUnsure(rgb, lines, observations, int(kMostRereadWidth - kRereadWidthPerLine * widthRead));
-  for (TextObservation& observation : observations)
-    if (observation.top) observation.top->string = languageCorrected(observation.top->string, english_);
+  for (TextObservation& observation : observations) {
+    if (!observation.top) continue;
+    if (!english_) english_.emplace(englishWords());
+    observation.top->string = languageCorrected(observation.top->string, *english_);
+  }
   return observations;
 }
 

@@ -4,6 +4,7 @@
 #include <array>
 #include <memory>
 #include <opencv2/dnn.hpp>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -44,5 +45,5 @@ class TextModel {
   std::string tessdata_;
   std::array<std::unique_ptr<tesseract::TessBaseAPI>, 2> recognisers_;
   std::unique_ptr<CtcRecogniser> ctcRecogniser_;  // loaded when first needed
-  Lexicon english_;
+  std::optional<Lexicon> english_;  // indexed when the first reading is corrected
 };
