@@ -1,5 +1,6 @@
 #include "vision/ctc_reading.h"
 
+#include "base/lines.h"
 #include "base/utf8.h"
 
 namespace {
@@ -20,13 +21,7 @@ bool isWesternSymbol(const std::string& symbol) {
 CtcAlphabet latinAlphabet(std::string_view keys) {
   CtcAlphabet alphabet;
   alphabet.symbols.emplace_back();
-  while (!keys.empty()) {
-    size_t end = keys.find('\n');
-    std::string_view line = keys.substr(0, end);
-    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-    alphabet.symbols.emplace_back(line);
-    keys.remove_prefix(end == std::string_view::npos ? keys.size() : end + 1);
-  }
+  for (std::string_view line : linesOf(keys)) alphabet.symbols.emplace_back(line);
   alphabet.symbols.emplace_back(" ");
   alphabet.allowed.resize(alphabet.symbols.size());
   alphabet.allowed[0] = 1;

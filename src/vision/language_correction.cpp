@@ -5,6 +5,8 @@
 #include <numeric>
 #include <optional>
 
+#include "base/lines.h"
+
 namespace {
 
 bool isAsciiLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
@@ -183,15 +185,8 @@ void dropLoneQuotes(std::string& line) {
 
 }  // namespace
 
-Lexicon::Lexicon(std::string_view sortedWords) {
-  for (size_t from = 0; from < sortedWords.size();) {
-    size_t end = sortedWords.find('\n', from);
-    if (end == std::string_view::npos) end = sortedWords.size();
-    std::string_view word = sortedWords.substr(from, end - from);
-    if (!word.empty() && word.back() == '\r') word.remove_suffix(1);
-    if (!word.empty()) words_.push_back(word);
-    from = end + 1;
-  }
+Lexicon::Lexicon(std::string_view sortedWords) : words_(linesOf(sortedWords)) {
+  std::erase(words_, std::string_view());
 }
 
 bool Lexicon::contains(std::string_view word) const {
