@@ -23,7 +23,8 @@
 // * Truth lines. Each entry of a shot's "text" is a truth line, with its
 //   accepted forms: the line itself and its "or" readings. A "row" entry
 //   gives several truth lines on one baseline; any contiguous run of them
-//   joined by spaces is a run form of each line in it.
+//   joined by spaces, each line in any of its accepted forms, is a run form
+//   of each line in it.
 // * Readings. The candidate readings of a shot are the lines read in its kept
 //   frames, and every join (by one space) of 2 to 6 consecutive lines of one
 //   frame, so a line read in pieces is still whole.
@@ -197,9 +198,15 @@ std::vector<Clip> load_truth(const std::string& path) {
             for (size_t a = 0; a <= i; ++a)
               for (size_t b = i + 1; b <= row.size(); ++b) {
                 if (b - a < 2) continue;
-                std::string r;
-                for (size_t k = a; k < b; ++k) { if (k > a) r += ' '; r += row[k].text; }
-                row[i].runs.push_back(r);
+                // Every choice of accepted form for each line of the run.
+                std::vector<std::string> joins = {""};
+                for (size_t k = a; k < b; ++k) {
+                  std::vector<std::string> longer;
+                  for (const auto& j : joins)
+                    for (const auto& f : row[k].forms) longer.push_back(k > a ? j + ' ' + f : f);
+                  joins = std::move(longer);
+                }
+                for (auto& r : joins) row[i].runs.push_back(std::move(r));
               }
           for (auto& l : row) shot.lines.push_back(l);
         } else {
