@@ -28,27 +28,31 @@ struct Colours {
 };
 
 // The colours of the writing and of its ground. The ground is the commonest
-// (coarsely binned) colour of the top and bottom margins, which the padded box
-// leaves mostly free of strokes. The writing is the colour over-represented in
-// the middle band of the line compared with those margins, weighted by its
-// difference from the ground so that the pure stroke colour wins over the
-// blend at the stroke edges.
+// (coarsely binned) colour of the top or of the bottom margin, which the
+// padded box leaves mostly free of strokes; of the two, the one more common
+// between the letters, in the middle band of the line. A tight box (a title
+// bar, a table header, a highlighted row) has other bands in its margins:
+// when neither margin colour is at least half as common in the middle band
+// as that band's own commonest colour, the latter is the ground. The writing
+// is the colour over-represented in the middle band compared with the
+// margins, weighted by its difference from the ground so that the pure
+// stroke colour wins over the blend at the stroke edges.
 Colours lineColours(const cv::Mat& colour) {
-  std::vector<float> middle(kColourBins), margins(kColourBins);
+  std::vector<float> middle(kColourBins), top(kColourBins), bottom(kColourBins);
   std::vector<cv::Vec3f> middleSums(kColourBins), marginSums(kColourBins);
   int rows = colour.rows;
   int marginRows = std::max(1, rows * 15 / 100);
   int middleFrom = rows * 30 / 100, middleTo = std::max(middleFrom + 1, rows * 70 / 100);
   float middleCount = 0, marginCount = 0;
   for (int y = 0; y < rows; ++y) {
-    bool inMargin = y < marginRows || y >= rows - marginRows;
+    std::vector<float>* margin = y < marginRows ? &top : y >= rows - marginRows ? &bottom : nullptr;
     bool inMiddle = y >= middleFrom && y < middleTo;
-    if (!inMargin && !inMiddle) continue;
+    if (!margin && !inMiddle) continue;
     const auto* row = colour.ptr<cv::Vec3b>(y);
     for (int x = 0; x < colour.cols; ++x) {
       int bin = colourBin(row[x]);
-      if (inMargin) {
-        margins[bin] += 1, marginCount += 1;
+      if (margin) {
+        (*margin)[bin] += 1, marginCount += 1;
         marginSums[bin] += cv::Vec3f(row[x]);
       } else {
         middle[bin] += 1, middleCount += 1;
@@ -56,8 +60,16 @@ Colours lineColours(const cv::Mat& colour) {
       }
     }
   }
-  int groundBin = int(std::max_element(margins.begin(), margins.end()) - margins.begin());
-  cv::Vec3f ground = marginSums[groundBin] / std::max(margins[groundBin], 1.0f);
+  auto commonest = [](const std::vector<float>& counts) {
+    return int(std::max_element(counts.begin(), counts.end()) - counts.begin());
+  };
+  int topBin = commonest(top), bottomBin = commonest(bottom), middleBin = commonest(middle);
+  int marginBin = middle[topBin] >= middle[bottomBin] ? topBin : bottomBin;
+  cv::Vec3f ground = 2 * middle[marginBin] >= middle[middleBin]
+                         ? marginSums[marginBin] / std::max(top[marginBin] + bottom[marginBin], 1.0f)
+                         : middleSums[middleBin] / std::max(middle[middleBin], 1.0f);
+  std::vector<float> margins(kColourBins);
+  for (int bin = 0; bin < kColourBins; ++bin) margins[bin] = top[bin] + bottom[bin];
   int inkBin = -1;
   float best = 0;
   for (int bin = 0; bin < kColourBins; ++bin) {
