@@ -84,16 +84,28 @@ bool plausible(const Detection& detection) {
   return shorter >= kSmallThingSide;
 }
 
-float calibratedConfidence(float score) {
-  // logit(c) = steepness × (logit(score) − logit(kPivot)); the steepness puts
-  // the score 0.25 at 0.12.
+namespace {
+
+// logit(c) = steepness × (logit(score) − logit(pivot)); the steepness puts
+// the score 0.25 at 0.12 around the pivot 0.4.
+float logisticAround(float score, double pivot) {
   constexpr double kPivot = 0.4;
   const double steepness = std::log(0.12 / 0.88) / (std::log(0.25 / 0.75) - std::log(kPivot / (1 - kPivot)));
   if (std::isnan(score)) return score;
   if (score <= 0) return 0;
   if (score >= 1) return 1;
-  double logit = std::log(score / (1.0 - score)) - std::log(kPivot / (1 - kPivot));
+  double logit = std::log(score / (1.0 - score)) - std::log(pivot / (1 - pivot));
   return float(1 / (1 + std::exp(-steepness * logit)));
+}
+
+}  // namespace
+
+float calibratedConfidence(float score) { return logisticAround(score, 0.4); }
+
+float personConfidence(const Detection& person) {
+  const float width = person.right - person.left, height = person.bottom - person.top;
+  const bool standing = width > 0 && height >= kStandingFigure * width;
+  return standing ? logisticAround(person.score, kFigurePivot) : calibratedConfidence(person.score);
 }
 
 std::string cocoName(int label) {

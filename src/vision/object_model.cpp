@@ -141,7 +141,7 @@ std::vector<HumanObservation> ObjectModel::humans(const Image& picture) {
     if (d.label == 0) people.push_back(d);
   std::vector<HumanObservation> result;
   for (const Detection& d : suppressOverlaps(std::move(people), kPersonOverlap))
-    result.push_back({calibratedConfidence(d.score)});
+    result.push_back({personConfidence(d)});
   return result;
 }
 

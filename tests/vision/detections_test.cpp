@@ -18,4 +18,23 @@ TEST(Plausible, BallsAndFrisbeesNeedABoxTwelvePixelsAcross) {
     EXPECT_EQ(plausible({label, 0.9f, 0, 0, width, height}), expected) << cocoName(label) << " " << width << " x " << height;
 }
 
+TEST(PersonConfidence, StandingFiguresCountFromALowerScore) {
+  // Raw score, box width and height, confidence above the people floor (0.5).
+  const std::tuple<float, float, float, bool> rows[] = {
+      {0.28f, 16, 50, true},   // a walker in a group, 50 pixels tall, as the detector saw it
+      {0.27f, 16, 50, false},  // at the figure pivot itself: 0.5, not above it
+      {0.28f, 20, 47, false},  // a little less than 2.4 times as tall as wide
+      {0.28f, 20, 48, true},   {0.28f, 19, 19, false},  // a rock on the lawn
+      {0.39f, 40, 60, false},  {0.41f, 40, 60, true},   // anything else: the usual pivot, 0.4
+      {0.28f, 0, 50, false},   {0.28f, -4, 50, false},  {NAN, 16, 50, false},
+  };
+  for (const auto& [score, width, height, above] : rows)
+    EXPECT_EQ(personConfidence({0, score, 0, 0, width, height}) > 0.5f, above) << score << " " << width << " x " << height;
+  // Away from the pivots both maps agree with the detector's ordering.
+  EXPECT_GT(personConfidence({0, 0.6f, 0, 0, 10, 40}), calibratedConfidence(0.6f));
+  EXPECT_EQ(personConfidence({0, 0.6f, 0, 0, 40, 40}), calibratedConfidence(0.6f));
+  EXPECT_EQ(personConfidence({0, 1.0f, 0, 0, 10, 40}), 1.0f);
+  EXPECT_EQ(personConfidence({0, 0.0f, 0, 0, 10, 40}), 0.0f);
+}
+
 }  // namespace
