@@ -183,6 +183,20 @@ void dropLoneQuotes(std::string& line) {
     line.erase(line.size() - kClosingDouble.size());
 }
 
+// A pair of double quote marks read one straight and one curly ("Show All”)
+// is made straight.
+void matchQuotePair(std::string& line) {
+  auto count = [&](std::string_view mark) {
+    size_t n = 0;
+    for (size_t at = line.find(mark); at != std::string::npos; at = line.find(mark, at + mark.size())) ++n;
+    return n;
+  };
+  const size_t opening = count(kOpeningDouble), closing = count(kClosingDouble);
+  if (count("\"") != 1 || opening + closing != 1) return;
+  std::string_view curly = opening ? kOpeningDouble : kClosingDouble;
+  line.replace(line.find(curly), curly.size(), "\"");
+}
+
 }  // namespace
 
 Lexicon::Lexicon(std::string_view sortedWords) : words_(linesOf(sortedWords)) {
@@ -208,5 +222,6 @@ std::string languageCorrected(std::string_view line, const Lexicon& english) {
     from = space + 1;
   }
   dropLoneQuotes(mended);
+  matchQuotePair(mended);
   return mended;
 }

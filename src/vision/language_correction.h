@@ -30,6 +30,8 @@ class Lexicon {
 //   is a capital ("Ctrl+O");
 // - an opening quote mark that starts the line, or a closing one that ends
 //   it, without its partner anywhere in the line, is a border read as a mark
-//   and is dropped.
+//   and is dropped;
+// - a pair of double quote marks, one straight and one curly, is made
+//   straight.
 // Anything else, names and words not in the lexicon included, is kept as read.
 std::string languageCorrected(std::string_view line, const Lexicon& english);

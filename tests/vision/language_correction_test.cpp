@@ -68,6 +68,12 @@ TEST(LanguageCorrected, MendsTypicalSlipsAndKeepsEverythingElse) {
       {"\xE2\x80\x98" "Open\xE2\x80\x99", "\xE2\x80\x98" "Open\xE2\x80\x99"},
       {"drivers\xE2\x80\x99", "drivers\xE2\x80\x99"},
       {"\xE2\x80\x9D", "\xE2\x80\x9D"},
+      // a pair of double quote marks read one straight and one curly
+      {"in \"Show All\xE2\x80\x9D mode", "in \"Show All\" mode"},
+      {"in \xE2\x80\x9CShow All\" mode", "in \"Show All\" mode"},
+      {"\xE2\x80\x9C" "a\xE2\x80\x9D \"b", "\xE2\x80\x9C" "a\xE2\x80\x9D \"b"},
+      {"\"a\" \xE2\x80\x9D" "b", "\"a\" \xE2\x80\x9D" "b"},
+      {"5\" disc", "5\" disc"},
       // spacing
       {"  open   file ", "open file"},
       {"", ""},
