@@ -78,3 +78,11 @@ float readingConfidence(float meanConfidence, const std::string& reading) {
   float confidence = std::clamp(meanConfidence / 100.0f, 0.0f, 1.0f);
   return counted(reading).characters <= kShortReading ? confidence * confidence : confidence;
 }
+
+std::string withoutGlyphBefore(const std::string& reading, std::string_view other) {
+  if (reading.empty() || other.empty()) return reading;
+  const size_t first = utf8CharAt(reading, 0).length;
+  if (reading.size() > first && reading[first] == ' ' && std::string_view(reading).substr(first + 1) == other)
+    return std::string(other);
+  return reading;
+}

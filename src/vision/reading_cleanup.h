@@ -1,5 +1,6 @@
 #pragma once
 #include <string>
+#include <string_view>
 #include <vector>
 
 // One word of Tesseract's reading of a line, with its confidence (0 to 100).
@@ -31,3 +32,9 @@ std::string cleanedReading(std::vector<ReadWord> words);
 // label 0.9 and more).
 constexpr int kShortReading = 3;
 float readingConfidence(float meanConfidence, const std::string& reading);
+
+// `reading` less its first word when that word is one character and what
+// follows it is `other`, another recogniser's reading of the same line: an
+// icon that this recogniser read as a character and the other one's reading
+// had already dropped as one ("Q Search" where Tesseract kept "Search").
+std::string withoutGlyphBefore(const std::string& reading, std::string_view other);

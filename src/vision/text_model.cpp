@@ -266,7 +266,7 @@ void TextModel::rereadUnsure(const cv::Mat& rgb, const std::vector<cv::RotatedRe
     if (!ctcRecogniser_) ctcRecogniser_ = std::make_unique<CtcRecogniser>();
     std::optional<RecognizedText> second = ctcRecogniser_->read(colour);
     if (!second) continue;
-    std::string cleaned = cleanedReading(wordsOf(*second));
+    std::string cleaned = withoutGlyphBefore(cleanedReading(wordsOf(*second)), reading->string);
     if (cleaned.empty()) continue;
     const float confidence = readingConfidence(100 * second->confidence, cleaned);
     if (confidence >= kSureReading && confidence > reading->confidence) reading = RecognizedText{cleaned, confidence};

@@ -49,4 +49,16 @@ TEST(ReadingConfidence, ShortReadingsAreSquared) {
     EXPECT_FLOAT_EQ(readingConfidence(mean, reading), confidence) << reading;
 }
 
+TEST(WithoutGlyphBefore, DropsOnlyAOneCharacterWordBeforeTheOtherReading) {
+  const std::tuple<const char*, const char*, const char*> rows[] = {
+      {"Q Search", "Search", "Search"},
+      {"\xC2\xA9 Search", "Search", "Search"},  // a two-byte character
+      {"Q Search", "Sarch", "Q Search"},    {"Qu Search", "Search", "Qu Search"},
+      {"QSearch", "Search", "QSearch"},     {"Q  Search", "Search", "Q  Search"},
+      {"Q Search", "", "Q Search"},         {"", "Search", ""},
+      {"Q", "", "Q"},                       {"3 items", "items", "items"},
+  };
+  for (const auto& [reading, other, expected] : rows) EXPECT_EQ(withoutGlyphBefore(reading, other), expected) << reading;
+}
+
 }  // namespace
