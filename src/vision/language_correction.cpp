@@ -194,7 +194,12 @@ void matchQuotePair(std::string& line) {
   const size_t opening = count(kOpeningDouble), closing = count(kClosingDouble);
   if (count("\"") != 1 || opening + closing != 1) return;
   std::string_view curly = opening ? kOpeningDouble : kClosingDouble;
-  line.replace(line.find(curly), curly.size(), "\"");
+  const size_t at = line.find(curly);
+  std::string straight;
+  straight.append(line, 0, at);
+  straight.push_back('"');
+  straight.append(line, at + curly.size(), std::string::npos);
+  line = std::move(straight);
 }
 
 }  // namespace
