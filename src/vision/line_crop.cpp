@@ -86,7 +86,9 @@ Colours lineColours(const cv::Mat& colour) {
 // `grey` (dark writing on a light ground). The padded box leaves free ground
 // around the line, so what reaches its edge is not part of the line: the
 // border of a sign or a button, a ruling line, a caret, the descenders of the
-// line above. Left in, Tesseract reads them as "|", "[" or an extra letter.
+// line above. Left in, Tesseract reads them as "|", "[" or an extra letter
+// ("(NOTICE)" for a sign's border). A border that lies wholly inside the
+// crop goes too.
 void clearStrokesAtEdges(cv::Mat& grey) {
   // Writing is what is darker than half the ground's level, the ground being
   // the median grey (lighter than pure white where the contrast is low).
@@ -98,10 +100,26 @@ void clearStrokesAtEdges(cv::Mat& grey) {
   cv::Mat labels, stats, centroids;
   int count = cv::connectedComponentsWithStats(grey < median / 2, labels, stats, centroids, 8, CV_32S);
   std::vector<uint8_t> atEdge(size_t(count), 0);
+  auto box = [&](int i) {
+    return cv::Rect(stats.at<int>(i, cv::CC_STAT_LEFT), stats.at<int>(i, cv::CC_STAT_TOP),
+                    stats.at<int>(i, cv::CC_STAT_WIDTH), stats.at<int>(i, cv::CC_STAT_HEIGHT));
+  };
   for (int i = 1; i < count; ++i) {
-    int x = stats.at<int>(i, cv::CC_STAT_LEFT), y = stats.at<int>(i, cv::CC_STAT_TOP);
-    int w = stats.at<int>(i, cv::CC_STAT_WIDTH), h = stats.at<int>(i, cv::CC_STAT_HEIGHT);
-    atEdge[size_t(i)] = x == 0 || y == 0 || x + w == grey.cols || y + h == grey.rows;
+    cv::Rect b = box(i);
+    atEdge[size_t(i)] = b.x == 0 || b.y == 0 || b.x + b.width == grey.cols || b.y + b.height == grey.rows;
+  }
+  // A frame round the writing (a sign's border, a button's outline) does not
+  // reach the edge: it is a stroke across at least half the crop whose box
+  // holds two or more strokes a third of its height or taller, the letters.
+  for (int i = 1; i < count; ++i) {
+    cv::Rect frame = box(i);
+    if (atEdge[size_t(i)] || 2 * frame.width < grey.cols) continue;
+    int held = 0;
+    for (int j = 1; j < count && held < 2; ++j) {
+      cv::Rect inner = box(j);
+      if (j != i && 3 * inner.height >= frame.height && (inner & frame) == inner) ++held;
+    }
+    atEdge[size_t(i)] = held >= 2;
   }
   cv::Mat cleared(grey.size(), CV_8U);
   for (int y = 0; y < grey.rows; ++y) {
