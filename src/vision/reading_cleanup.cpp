@@ -48,6 +48,19 @@ bool hasIconMark(std::string_view word) {
   return false;
 }
 
+// Whether the first word stands apart from the rest of the line as an icon
+// or a check box does, by the gaps between the words; unknown extents, or
+// fewer than three words, say nothing.
+bool setApart(const std::vector<ReadWord>& words) {
+  if (words.size() < 3 || words[0].text == "A" || words[0].text == "I") return false;
+  float widest = 0;
+  for (size_t i = 0; i < words.size(); ++i) {
+    if (!(words[i].right > words[i].left)) return false;
+    if (i >= 2) widest = std::max(widest, words[i].left - words[i - 1].right);
+  }
+  return widest > 0 && words[1].left - words[0].right >= kGlyphGap * widest;
+}
+
 }  // namespace
 
 std::string cleanedReading(std::vector<ReadWord> words) {
@@ -60,6 +73,8 @@ std::string cleanedReading(std::vector<ReadWord> words) {
         words[1].confidence >= kWordConfidence)
       words.erase(words.begin());
     else if (first.characters <= 2 && hasIconMark(words[0].text) && words[0].confidence < kGlyphConfidence)
+      words.erase(words.begin());
+    else if (first.characters == 1 && first.letters == 1 && setApart(words))
       words.erase(words.begin());
   }
   std::string line;

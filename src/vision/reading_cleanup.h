@@ -7,6 +7,7 @@
 struct ReadWord {
   std::string text;  // valid UTF-8, no spaces
   float confidence = 0;
+  float left = 0, right = 0;  // its extent along the line, when known (right > left)
 };
 
 // The line's words joined by single spaces, less what is not writing:
@@ -19,10 +20,14 @@ struct ReadWord {
 //   kGlyphConfidence) before a word it is sure of (kWordConfidence or more)
 //   is an icon read as a character ("8 Show rulers" for a check box) and is
 //   dropped, as is a first word of at most two characters with a mark from
-//   outside ASCII that Tesseract is unsure of ("»s 800px-…", a file's icon);
+//   outside ASCII that Tesseract is unsure of ("»s 800px-…", a file's icon),
+//   and a first word of one letter or digit (not "A" or "I") set apart from
+//   the rest by a gap at least kGlyphGap times the widest gap between the
+//   words after it, however sure Tesseract is ("3 Show menubar", a check
+//   box; "5 Home Folder", an icon);
 // - a line in which letters and digits are not more than half of the
 //   characters left is noise ("@;", "a =") and comes back empty.
-constexpr float kGlyphConfidence = 70, kWordConfidence = 85;
+constexpr float kGlyphConfidence = 70, kWordConfidence = 85, kGlyphGap = 1.3f;
 std::string cleanedReading(std::vector<ReadWord> words);
 
 // The confidence of a whole reading, from Tesseract's mean confidence

@@ -123,7 +123,9 @@ std::vector<ReadWord> wordsRead(tesseract::TessBaseAPI& api) {
   if (!word) return words;
   do {
     std::unique_ptr<char[]> text(word->GetUTF8Text(tesseract::RIL_WORD));
-    if (text) words.push_back({validUtf8(text.get()), word->Confidence(tesseract::RIL_WORD)});
+    int left = 0, top = 0, right = 0, bottom = 0;
+    if (!word->BoundingBox(tesseract::RIL_WORD, &left, &top, &right, &bottom)) left = right = 0;
+    if (text) words.push_back({validUtf8(text.get()), word->Confidence(tesseract::RIL_WORD), float(left), float(right)});
   } while (word->Next(tesseract::RIL_WORD));
   return words;
 }

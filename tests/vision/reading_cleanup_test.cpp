@@ -40,6 +40,26 @@ TEST(CleanedReading, DropsMarksAndGlyphsBesideTheWritingAndNoise) {
   EXPECT_EQ(cleanedReading({{"two", 90}, {"", 0}, {"words", 90}}), "two words");
 }
 
+TEST(CleanedReading, DropsAOneCharacterFirstWordSetApartByItsGap) {
+  // "3 Show menubar" as Tesseract read and placed it in a crop, all at 95:
+  // the check box 21 pixels before the label, the label's own word gap 13
+  // (crop pixels).
+  auto line = [](const char* first, float firstGap, float otherGap) {
+    std::vector<ReadWord> words = {{first, 95, 0, 20}};
+    words.push_back({"Show", 95, 20 + firstGap, 80 + firstGap});
+    words.push_back({"menubar", 95, 80 + firstGap + otherGap, 180 + firstGap + otherGap});
+    return cleanedReading(words);
+  };
+  EXPECT_EQ(line("3", 21, 13), "Show menubar");
+  EXPECT_EQ(line("3", 16.8f, 13), "3 Show menubar");  // under 1.3 times the other gap
+  EXPECT_EQ(line("a", 21, 13), "Show menubar");
+  EXPECT_EQ(line("A", 21, 13), "A Show menubar");
+  EXPECT_EQ(line("I", 21, 13), "I Show menubar");
+  EXPECT_EQ(line("3", 21, 0), "3 Show menubar");  // no gap to compare with
+  EXPECT_EQ(cleanedReading({{"3", 95}, {"Show", 95}, {"menubar", 95}}), "3 Show menubar");  // extents unknown
+  EXPECT_EQ(cleanedReading({{"5", 95, 0, 20}, {"Home", 95, 60, 120}}), "5 Home");  // two words: nothing to compare
+}
+
 TEST(ReadingConfidence, ShortReadingsAreSquared) {
   const std::tuple<float, const char*, float> rows[] = {
       {61, "Buu", 0.3721f}, {90, "Buu", 0.81f}, {61, "Buus", 0.61f}, {50, "\xC3\xA9t\xC3\xA9", 0.25f},
