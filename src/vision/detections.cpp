@@ -86,10 +86,12 @@ bool plausible(const Detection& detection) {
 
 namespace {
 
+// The raw score that the usual map takes to 0.5.
+constexpr double kPivot = 0.4;
+
 // logit(c) = steepness × (logit(score) − logit(pivot)); the steepness puts
-// the score 0.25 at 0.12 around the pivot 0.4.
+// the score 0.25 at 0.12 around kPivot.
 float logisticAround(float score, double pivot) {
-  constexpr double kPivot = 0.4;
   const double steepness = std::log(0.12 / 0.88) / (std::log(0.25 / 0.75) - std::log(kPivot / (1 - kPivot)));
   if (std::isnan(score)) return score;
   if (score <= 0) return 0;
@@ -100,7 +102,7 @@ float logisticAround(float score, double pivot) {
 
 }  // namespace
 
-float calibratedConfidence(float score) { return logisticAround(score, 0.4); }
+float calibratedConfidence(float score) { return logisticAround(score, kPivot); }
 
 float personConfidence(const Detection& person) {
   const float width = person.right - person.left, height = person.bottom - person.top;
