@@ -89,7 +89,7 @@ Colours lineColours(const cv::Mat& colour) {
 // line above. Left in, Tesseract reads them as "|", "[" or an extra letter
 // ("(NOTICE)" for a sign's border). A border that lies wholly inside the
 // crop goes too.
-void clearStrokesAtEdges(cv::Mat& grey) {
+void clearBorders(cv::Mat& grey) {
   // Writing is what is darker than half the ground's level, the ground being
   // the median grey (lighter than pure white where the contrast is low).
   std::array<int, 256> histogram{};
@@ -99,33 +99,33 @@ void clearStrokesAtEdges(cv::Mat& grey) {
   for (int seen = 0; median < 255 && (seen += histogram[size_t(median)]) * 2 < int(grey.total());) ++median;
   cv::Mat labels, stats, centroids;
   int count = cv::connectedComponentsWithStats(grey < median / 2, labels, stats, centroids, 8, CV_32S);
-  std::vector<uint8_t> atEdge(size_t(count), 0);
+  std::vector<uint8_t> border(size_t(count), 0);
   auto box = [&](int i) {
     return cv::Rect(stats.at<int>(i, cv::CC_STAT_LEFT), stats.at<int>(i, cv::CC_STAT_TOP),
                     stats.at<int>(i, cv::CC_STAT_WIDTH), stats.at<int>(i, cv::CC_STAT_HEIGHT));
   };
   for (int i = 1; i < count; ++i) {
     cv::Rect b = box(i);
-    atEdge[size_t(i)] = b.x == 0 || b.y == 0 || b.x + b.width == grey.cols || b.y + b.height == grey.rows;
+    border[size_t(i)] = b.x == 0 || b.y == 0 || b.x + b.width == grey.cols || b.y + b.height == grey.rows;
   }
   // A frame round the writing (a sign's border, a button's outline) does not
   // reach the edge: it is a stroke across at least half the crop whose box
   // holds two or more strokes a third of its height or taller, the letters.
   for (int i = 1; i < count; ++i) {
     cv::Rect frame = box(i);
-    if (atEdge[size_t(i)] || 2 * frame.width < grey.cols) continue;
+    if (border[size_t(i)] || 2 * frame.width < grey.cols) continue;
     int held = 0;
     for (int j = 1; j < count && held < 2; ++j) {
       cv::Rect inner = box(j);
       if (j != i && 3 * inner.height >= frame.height && (inner & frame) == inner) ++held;
     }
-    atEdge[size_t(i)] = held >= 2;
+    border[size_t(i)] = held >= 2;
   }
   cv::Mat cleared(grey.size(), CV_8U);
   for (int y = 0; y < grey.rows; ++y) {
     const int* label = labels.ptr<int>(y);
     uint8_t* out = cleared.ptr<uint8_t>(y);
-    for (int x = 0; x < grey.cols; ++x) out[x] = atEdge[size_t(label[x])] ? 255 : 0;
+    for (int x = 0; x < grey.cols; ++x) out[x] = border[size_t(label[x])] ? 255 : 0;
   }
   // One pixel more takes the stroke's soft rim with it.
   cv::dilate(cleared, cleared, cv::Mat());
@@ -188,7 +188,7 @@ cv::Mat lineCrop(const cv::Mat& rgb, const cv::RotatedRect& box, int lineHeight)
   cv::Mat grey;
   closeness.convertTo(grey, CV_8U, 255.0 / contrast);
 
-  clearStrokesAtEdges(grey);
+  clearBorders(grey);
 
   int margin = lineHeight / 8;
   cv::Mat framed;
