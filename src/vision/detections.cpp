@@ -106,7 +106,7 @@ float calibratedConfidence(float score) { return logisticAround(score, kPivot); 
 
 float personConfidence(const Detection& person) {
   const float width = person.right - person.left, height = person.bottom - person.top;
-  const bool standing = width > 0 && height >= kStandingFigure * width;
+  const bool standing = width > 0 && height >= kFigureHeight && height >= kStandingFigure * width;
   return standing ? logisticAround(person.score, kFigurePivot) : calibratedConfidence(person.score);
 }
 

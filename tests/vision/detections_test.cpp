@@ -23,8 +23,10 @@ TEST(PersonConfidence, StandingFiguresCountFromALowerScore) {
   const std::tuple<float, float, float, bool> rows[] = {
       {0.28f, 16, 50, true},   // a walker in a group, 50 pixels tall, as the detector saw it
       {0.27f, 16, 50, false},  // at the figure pivot itself: 0.5, not above it
-      {0.28f, 20, 47, false},  // a little less than 2.4 times as tall as wide
-      {0.28f, 20, 48, true},   {0.28f, 19, 19, false},  // a rock on the lawn
+      {0.28f, 20, 43, false},  // a little less than 2.2 times as tall as wide
+      {0.28f, 20, 44, true},   {0.28f, 19, 19, false},  // a rock on the lawn
+      {0.28f, 10, 31, false},  // thin enough, but too short to show a figure: a sign post
+      {0.28f, 10, 32, true},
       {0.39f, 40, 60, false},  {0.41f, 40, 60, true},   // anything else: the usual pivot, 0.4
       {0.28f, 0, 50, false},   {0.28f, -4, 50, false},  {NAN, 16, 50, false},
   };
