@@ -1,11 +1,15 @@
 #include "vision/language_correction.h"
 
+#include <utf8proc.h>
+
 #include <algorithm>
 #include <array>
+#include <cstdint>
 #include <numeric>
 #include <optional>
 
 #include "base/lines.h"
+#include "base/utf8.h"
 
 namespace {
 
@@ -229,4 +233,47 @@ std::string languageCorrected(std::string_view line, const Lexicon& english) {
   dropLoneQuotes(mended);
   matchQuotePair(mended);
   return mended;
+}
+
+namespace {
+
+bool isAsciiLetterOrDigit(char c) { return isAsciiLetter(c) || isAsciiDigit(c); }
+
+// "Vidéos", "Pérennes": seldom what an icon is read as, which is a mark
+// ("©", "«") when it is not ASCII.
+bool hasLetterBeyondAscii(std::string_view word) {
+  for (size_t at = 0; at < word.size();) {
+    Utf8Char c = utf8CharAt(word, at);
+    at += c.length;
+    if (c.codepoint >= 0x80) {
+      auto category = utf8proc_category(c.codepoint);
+      if (category >= UTF8PROC_CATEGORY_LU && category <= UTF8PROC_CATEGORY_LO) return true;
+    }
+  }
+  return false;
+}
+
+bool looksWritten(std::string_view word, const Lexicon& english) {
+  while (!word.empty() && !isAsciiLetterOrDigit(word.front()) && uint8_t(word.front()) < 0x80) word.remove_prefix(1);
+  while (!word.empty() && !isAsciiLetterOrDigit(word.back()) && uint8_t(word.back()) < 0x80) word.remove_suffix(1);
+  if (word.size() >= 3 && allLetters(word) && english.contains(word)) return true;
+  if (word.size() >= 2 && std::any_of(word.begin(), word.end(), isAsciiDigit)) return true;
+  if (word.size() >= 3 && word.find_first_of(".+_/:-") != std::string_view::npos) return true;
+  return word.size() >= 3 && hasLetterBeyondAscii(word);
+}
+
+}  // namespace
+
+bool readsAsNoise(std::string_view line, float confidence, const Lexicon& english) {
+  if (!(confidence < kUnsureNoise)) return false;
+  size_t words = 0;
+  for (size_t from = 0; from < line.size();) {
+    size_t space = std::min(line.find(' ', from), line.size());
+    if (space > from) {
+      if (looksWritten(line.substr(from, space - from), english)) return false;
+      ++words;
+    }
+    from = space + 1;
+  }
+  return words >= 2;
 }

@@ -245,6 +245,7 @@ std::vector<TextObservation> TextModel::readLines(const Image& picture) {
     if (!observation.top) continue;
     if (!english_) english_.emplace(englishWords());
     observation.top->string = languageCorrected(observation.top->string, *english_);
+    if (readsAsNoise(observation.top->string, observation.top->confidence, *english_)) observation.top.reset();
   }
   return observations;
 }

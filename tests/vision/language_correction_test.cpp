@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <string>
 
 #include "vision/embedded_models.h"
@@ -94,6 +95,37 @@ TEST(LanguageCorrected, UsesTheEmbeddedEnglishWords) {
   // Names and file names that are not English stay as read.
   EXPECT_EQ(languageCorrected("Call Marta 800px-De_Quedlinburg_... fgselect", english),
             "Call Marta 800px-De_Quedlinburg_... fgselect");
+}
+
+TEST(ReadsAsNoise, UnsureReadingsWithNoWrittenWord) {
+  const Lexicon english(englishWords());
+  const struct {
+    const char* read;
+    float confidence;
+    bool noise;
+  } cases[] = {
+      {"Fe RAL", 0.65f, true},  // icons in a file manager, read as letters
+      {"fel O", 0.68f, true},
+      {"Wivenioe rark", 0.59f, true},
+      {"Fe RAL", kUnsureNoise, false},  // sure enough to keep
+      {"Fe RAL", NAN, false},
+      {"Wivenhoe Park", 0.59f, false},  // a name beside an English word
+      {"Musique", 0.3f, false},         // one word: a name, or another language's
+      {"Fe  RAL ", 0.65f, true},        // runs of spaces are not words
+      {"(Fe) [RAL].", 0.65f, true},     // nor are marks around words
+      {"to BG", 0.65f, true},           // English words of two letters are not evidence
+      {"FG [Tab]", 0.65f, false},       // marks around an English word
+      {"fh 12", 0.65f, false},          // a number
+      {"fh 2", 0.65f, true},            // a lone digit is not
+      {"Ctd+W xq", 0.65f, false},       // a shortcut, a file name, a path
+      {"beach.png xq", 0.65f, false},
+      {"ab/c xq", 0.65f, false},
+      {"a/ xq", 0.65f, true},
+      {"Vid\xC3\xA9os Musique", 0.65f, false},  // a letter from outside ASCII
+      {"\xC2\xA9s Fe", 0.65f, true},           // a mark from outside ASCII: an icon
+      {"", 0.1f, false},
+  };
+  for (const auto& c : cases) EXPECT_EQ(readsAsNoise(c.read, c.confidence, english), c.noise) << c.read;
 }
 
 }  // namespace
