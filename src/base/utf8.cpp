@@ -32,6 +32,22 @@ Utf8Char utf8CharAt(std::string_view text, size_t at) {
   return {codepoint, length};
 }
 
+namespace {
+
+bool inCategories(int32_t codepoint, utf8proc_category_t first, utf8proc_category_t last) {
+  if (codepoint < 0) return false;
+  auto category = utf8proc_category(codepoint);
+  return category >= first && category <= last;
+}
+
+}  // namespace
+
+bool isLetter(int32_t codepoint) { return inCategories(codepoint, UTF8PROC_CATEGORY_LU, UTF8PROC_CATEGORY_LO); }
+
+bool isLetterOrNumber(int32_t codepoint) {
+  return isLetter(codepoint) || inCategories(codepoint, UTF8PROC_CATEGORY_ND, UTF8PROC_CATEGORY_NO);
+}
+
 std::string validUtf8(std::string_view text) {
   std::string out;
   out.reserve(text.size());

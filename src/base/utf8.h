@@ -16,6 +16,11 @@ struct Utf8Char {
 // The character starting at byte `at` (< text.size()) of `text`.
 Utf8Char utf8CharAt(std::string_view text, size_t at);
 
+// Whether `codepoint` is a letter (Unicode categories Lu, Ll, Lt, Lm, Lo), or
+// a letter or a number (Nd, Nl, No too); -1, a malformed byte, is neither.
+bool isLetter(int32_t codepoint);
+bool isLetterOrNumber(int32_t codepoint);
+
 // `text` with every byte that does not belong to a well-formed UTF-8 sequence
 // replaced by U+FFFD, so that readings can always be written as JSON.
 std::string validUtf8(std::string_view text);

@@ -1,7 +1,5 @@
 #include "vision/language_correction.h"
 
-#include <utf8proc.h>
-
 #include <algorithm>
 #include <array>
 #include <cstdint>
@@ -245,10 +243,7 @@ bool hasLetterBeyondAscii(std::string_view word) {
   for (size_t at = 0; at < word.size();) {
     Utf8Char c = utf8CharAt(word, at);
     at += c.length;
-    if (c.codepoint >= 0x80) {
-      auto category = utf8proc_category(c.codepoint);
-      if (category >= UTF8PROC_CATEGORY_LU && category <= UTF8PROC_CATEGORY_LO) return true;
-    }
+    if (c.codepoint >= 0x80 && isLetter(c.codepoint)) return true;
   }
   return false;
 }

@@ -1,20 +1,11 @@
 #include "vision/reading_cleanup.h"
 
-#include <utf8proc.h>
-
 #include <algorithm>
 #include <string_view>
 
 #include "base/utf8.h"
 
 namespace {
-
-bool isLetterOrDigit(int32_t c) {
-  if (c < 0) return false;
-  auto category = utf8proc_category(c);
-  return (category >= UTF8PROC_CATEGORY_LU && category <= UTF8PROC_CATEGORY_LO) ||
-         (category >= UTF8PROC_CATEGORY_ND && category <= UTF8PROC_CATEGORY_NO);
-}
 
 struct Count {
   int letters = 0, characters = 0;
@@ -26,7 +17,7 @@ Count counted(std::string_view word) {
     Utf8Char c = utf8CharAt(word, at);
     at += c.length;
     ++count.characters;
-    if (isLetterOrDigit(c.codepoint)) ++count.letters;
+    if (isLetterOrNumber(c.codepoint)) ++count.letters;
   }
   return count;
 }
@@ -43,7 +34,7 @@ bool hasIconMark(std::string_view word) {
   for (size_t at = 0; at < word.size();) {
     Utf8Char c = utf8CharAt(word, at);
     at += c.length;
-    if (c.codepoint >= 0x80 && !isLetterOrDigit(c.codepoint)) return true;
+    if (c.codepoint >= 0x80 && !isLetterOrNumber(c.codepoint)) return true;
   }
   return false;
 }
