@@ -204,36 +204,16 @@ void matchQuotePair(std::string& line) {
   line = std::move(straight);
 }
 
-}  // namespace
-
-Lexicon::Lexicon(std::string_view sortedWords) : words_(linesOf(sortedWords)) {
-  std::erase(words_, std::string_view());
-}
-
-bool Lexicon::contains(std::string_view word) const {
-  if (word.empty() || word.size() > 64) return false;
-  std::string key(word);
-  std::transform(key.begin(), key.end(), key.begin(), lower);
-  return std::binary_search(words_.begin(), words_.end(), std::string_view(key));
-}
-
-std::string languageCorrected(std::string_view line, const Lexicon& english) {
-  std::string mended;
-  for (size_t from = 0; from <= line.size();) {
-    size_t space = line.find(' ', from);
-    if (space == std::string_view::npos) space = line.size();
-    if (from < space) {
-      if (!mended.empty()) mended += ' ';
-      mended += mendedWord(std::string(line.substr(from, space - from)), english);
-    }
+// The words of `line`: its runs of characters between spaces.
+std::vector<std::string_view> wordsIn(std::string_view line) {
+  std::vector<std::string_view> words;
+  for (size_t from = 0; from < line.size();) {
+    size_t space = std::min(line.find(' ', from), line.size());
+    if (space > from) words.push_back(line.substr(from, space - from));
     from = space + 1;
   }
-  dropLoneQuotes(mended);
-  matchQuotePair(mended);
-  return mended;
+  return words;
 }
-
-namespace {
 
 bool isAsciiLetterOrDigit(char c) { return isAsciiLetter(c) || isAsciiDigit(c); }
 
@@ -259,16 +239,31 @@ bool looksWritten(std::string_view word, const Lexicon& english) {
 
 }  // namespace
 
+Lexicon::Lexicon(std::string_view sortedWords) : words_(linesOf(sortedWords)) {
+  std::erase(words_, std::string_view());
+}
+
+bool Lexicon::contains(std::string_view word) const {
+  if (word.empty() || word.size() > 64) return false;
+  std::string key(word);
+  std::transform(key.begin(), key.end(), key.begin(), lower);
+  return std::binary_search(words_.begin(), words_.end(), std::string_view(key));
+}
+
+std::string languageCorrected(std::string_view line, const Lexicon& english) {
+  std::string mended;
+  for (std::string_view word : wordsIn(line)) {
+    if (!mended.empty()) mended += ' ';
+    mended += mendedWord(std::string(word), english);
+  }
+  dropLoneQuotes(mended);
+  matchQuotePair(mended);
+  return mended;
+}
+
 bool readsAsNoise(std::string_view line, float confidence, const Lexicon& english) {
   if (!(confidence < kUnsureNoise)) return false;
-  size_t words = 0;
-  for (size_t from = 0; from < line.size();) {
-    size_t space = std::min(line.find(' ', from), line.size());
-    if (space > from) {
-      if (looksWritten(line.substr(from, space - from), english)) return false;
-      ++words;
-    }
-    from = space + 1;
-  }
-  return words >= 2;
+  std::vector<std::string_view> words = wordsIn(line);
+  return words.size() >= 2 &&
+         std::none_of(words.begin(), words.end(), [&](std::string_view w) { return looksWritten(w, english); });
 }

@@ -40,10 +40,10 @@ std::string languageCorrected(std::string_view line, const Lexicon& english);
 // recogniser was unsure of it (confidence under kUnsureNoise) and not one of
 // its words looks written. Without the marks around it (brackets, quotes,
 // stops), a written word is an English word of three letters or more, a
-// number or code of two characters or more with a digit in it, or three
+// number or code of two characters or more with a digit in it, three
 // characters or more joined by one of ". + _ / : -" (a file name, a
-// shortcut, a path), or a word of three characters or more with a letter
-// from outside ASCII ("Vidéos"). Icons and texture read as letters ("Fe RAL", "fel O")
+// shortcut, a path), or three characters or more with a letter from outside
+// ASCII ("Vidéos"). Icons and texture read as letters ("Fe RAL", "fel O")
 // are noise; a name beside an English word ("Wivenhoe Park") and a single
 // word (names, words of other languages) never are.
 constexpr float kUnsureNoise = 0.75f;
