@@ -134,7 +134,18 @@ void clearBorders(cv::Mat& grey) {
 
 }  // namespace
 
-cv::Mat lineColourCrop(const cv::Mat& rgb, const cv::RotatedRect& box, int lineHeight) {
+namespace {
+
+// A line box as the writing runs: corners top-left, top-right, bottom-right,
+// bottom-left of the writing, its length along and its height across.
+struct LineFrame {
+  std::array<cv::Point2f, 4> c;
+  float width, height;
+  cv::Point2f along() const { return (c[1] - c[0]) / std::max(width, 1.0f); }
+  cv::Point2f across() const { return (c[3] - c[0]) / std::max(height, 1.0f); }
+};
+
+LineFrame lineFrame(const cv::RotatedRect& box) {
   auto c = orderedCorners(box);
   float width = std::max(distance(c[0], c[1]), distance(c[3], c[2]));
   float height = std::max(distance(c[0], c[3]), distance(c[1], c[2]));
@@ -144,31 +155,12 @@ cv::Mat lineColourCrop(const cv::Mat& rgb, const cv::RotatedRect& box, int lineH
     c = {c[1], c[2], c[3], c[0]};
     std::swap(width, height);
   }
-  // Some ground around the box: the detector's boxes hug the writing, while
-  // the writing-colour estimate and Tesseract both want free rows above and
-  // below it.
-  cv::Point2f along = (c[1] - c[0]) / std::max(width, 1.0f);
-  cv::Point2f across = (c[3] - c[0]) / std::max(height, 1.0f);
-  float padAcross = 0.25f * height, padAlong = 0.25f * height;
-  c[0] -= along * padAlong + across * padAcross;
-  c[1] += along * padAlong - across * padAcross;
-  c[2] += along * padAlong + across * padAcross;
-  c[3] += -along * padAlong + across * padAcross;
-  width += 2 * padAlong;
-  height += 2 * padAcross;
-
-  float scale = lineHeight / std::max(height, 1.0f);
-  cv::Size size(std::max(1, cvRound(width * scale)), lineHeight);
-  cv::Point2f target[4] = {{0, 0}, {float(size.width), 0}, {float(size.width), float(size.height)}, {0, float(size.height)}};
-  cv::Mat warp = cv::getPerspectiveTransform(c.data(), target);
-  cv::Mat colour;
-  cv::warpPerspective(rgb, colour, warp, size, cv::INTER_CUBIC, cv::BORDER_REPLICATE);
-  return colour;
+  return {c, width, height};
 }
 
-cv::Mat lineCrop(const cv::Mat& rgb, const cv::RotatedRect& box, int lineHeight) {
-  cv::Mat colour = lineColourCrop(rgb, box, lineHeight);
-
+// A colour line crop in grey, dark writing on a light ground, with what
+// reaches its edges cleared away.
+cv::Mat writingInGrey(const cv::Mat& colour) {
   // Grey by closeness to the writing colour rather than by brightness: white
   // writing over yellow or cyan keeps its contrast, and the writing always
   // comes out dark on a light ground, whatever its own brightness.
@@ -189,6 +181,152 @@ cv::Mat lineCrop(const cv::Mat& rgb, const cv::RotatedRect& box, int lineHeight)
   closeness.convertTo(grey, CV_8U, 255.0 / contrast);
 
   clearBorders(grey);
+  return grey;
+}
+
+// Some ground around the box, on every side, in line heights: the detector's
+// boxes hug the writing, while the writing-colour estimate and Tesseract both
+// want free rows above and below it.
+constexpr float kPad = 0.25f;
+
+}  // namespace
+
+cv::Mat lineColourCrop(const cv::Mat& rgb, const cv::RotatedRect& box, int lineHeight) {
+  auto [c, width, height] = lineFrame(box);
+  const LineFrame frame{c, width, height};
+  cv::Point2f along = frame.along(), across = frame.across();
+  float pad = kPad * height;
+  c[0] -= along * pad + across * pad;
+  c[1] += along * pad - across * pad;
+  c[2] += along * pad + across * pad;
+  c[3] += -along * pad + across * pad;
+  width += 2 * pad;
+  height += 2 * pad;
+
+  float scale = lineHeight / std::max(height, 1.0f);
+  cv::Size size(std::max(1, cvRound(width * scale)), lineHeight);
+  cv::Point2f target[4] = {{0, 0}, {float(size.width), 0}, {float(size.width), float(size.height)}, {0, float(size.height)}};
+  cv::Mat warp = cv::getPerspectiveTransform(c.data(), target);
+  cv::Mat colour;
+  cv::warpPerspective(rgb, colour, warp, size, cv::INTER_CUBIC, cv::BORDER_REPLICATE);
+  return colour;
+}
+
+namespace {
+
+// Rows of the crops in which widget edges are looked for.
+constexpr int kEdgeRows = 48;
+
+// Per column of `colour`, the rows in which the colour changes by at least
+// kEdge (summed over the channels) between the pixels two to either side.
+std::vector<int> edgeRowsPerColumn(const cv::Mat& colour) {
+  constexpr int kEdge = 36;
+  std::vector<int> rows(size_t(colour.cols), 0);
+  for (int y = 0; y < colour.rows; ++y) {
+    const auto* row = colour.ptr<cv::Vec3b>(y);
+    for (int x = 2; x + 2 < colour.cols; ++x) {
+      int change = 0;
+      for (int k = 0; k < 3; ++k) change += std::abs(int(row[x + 2][k]) - int(row[x - 2][k]));
+      rows[size_t(x)] += change >= kEdge;
+    }
+  }
+  return rows;
+}
+
+// Whether column x of `colour` is flat ground, as beside a widget's edge and
+// unlike a photograph: in the rows of the writing (where a field or a button
+// shorter than the crop still lies), at least 80% of its pixels lie within
+// kFlat (summed over the channels) of its median colour there.
+bool flatColumn(const cv::Mat& colour, int x) {
+  constexpr int kFlat = 24;
+  const int first = colour.rows / 5, end = colour.rows - colour.rows / 5, rows = end - first;
+  if (x < 0 || x >= colour.cols || rows <= 0) return false;
+  std::array<std::vector<int>, 3> channels;
+  for (int y = first; y < end; ++y)
+    for (size_t k = 0; k < 3; ++k) channels[k].push_back(colour.at<cv::Vec3b>(y, x)[int(k)]);
+  std::array<int, 3> median{};
+  for (size_t k = 0; k < 3; ++k) {
+    std::nth_element(channels[k].begin(), channels[k].begin() + rows / 2, channels[k].end());
+    median[k] = channels[k][size_t(rows / 2)];
+  }
+  int near = 0;
+  for (int y = first; y < end; ++y) {
+    int off = 0;
+    for (size_t k = 0; k < 3; ++k) off += std::abs(int(colour.at<cv::Vec3b>(y, x)[int(k)]) - median[k]);
+    near += off <= kFlat;
+  }
+  return 10 * near >= 8 * rows;
+}
+
+// The column ranges of `colour` where a widget's edge crosses the line: an
+// edge in at least 80% of the rows (the writing, even a "|", spans at most
+// the middle two thirds), with flat ground on either side. Writing may come
+// up to the edge (a figure right-aligned in its field), so one of the four
+// columns outwards being flat will do.
+std::vector<cv::Range> widgetEdges(const cv::Mat& colour) {
+  const std::vector<int> edgeRows = edgeRowsPerColumn(colour);
+  const int cols = colour.cols;
+  auto crossed = [&](int x) { return 5 * edgeRows[size_t(x)] >= 4 * colour.rows; };
+  auto flatBeside = [&](int x, int step) {
+    for (int k = 0; k < 4; ++k, x += step)
+      if (flatColumn(colour, x)) return true;
+    return false;
+  };
+  std::vector<cv::Range> edges;
+  for (int x = 0; x < cols;) {
+    if (!crossed(x)) {
+      ++x;
+      continue;
+    }
+    // A thin line gives an edge on either side of it, taken together.
+    int last = x;
+    for (int next = x + 1; next < cols && next <= last + 4; ++next)
+      if (crossed(next)) last = next;
+    if (flatBeside(x - 2, -1) && flatBeside(last + 2, 1)) edges.emplace_back(x, last + 1);
+    x = last + 1;
+  }
+  return edges;
+}
+
+}  // namespace
+
+std::vector<cv::RotatedRect> widgetParts(const cv::Mat& rgb, const cv::RotatedRect& box) {
+  const LineFrame frame = lineFrame(box);
+  // Only lines that run across: a part of a line that runs downwards would
+  // be taken for a line of its own direction.
+  const cv::Point2f along = frame.along();
+  if (std::abs(along.y) > 0.5f || frame.height < 1) return {box};
+  const cv::Mat colour = lineColourCrop(rgb, box, kEdgeRows);
+  const std::vector<cv::Range> edges = widgetEdges(colour);
+  if (edges.empty()) return {box};
+  const cv::Mat grey = writingInGrey(colour);
+  auto holdsWriting = [&](const cv::Range& columns) {
+    cv::Mat stretch = grey.colRange(columns);
+    double darkest = 255;
+    cv::minMaxLoc(stretch, &darkest);
+    return darkest < 128;
+  };
+  // Each stretch between edges that holds writing becomes a line of its own,
+  // its box drawn so that its padded crop stays clear of the edges around
+  // it, unless it is too narrow to hold more than a glyph.
+  const float scale = kEdgeRows / (frame.height * (1 + 2 * kPad));
+  const float pad = kPad * frame.height;
+  const float angle = float(std::atan2(along.y, along.x) * 180 / M_PI);
+  std::vector<cv::RotatedRect> parts;
+  for (size_t i = 0; i <= edges.size(); ++i) {
+    const cv::Range columns(i == 0 ? 0 : edges[i - 1].end, i == edges.size() ? colour.cols : edges[i].start);
+    if (columns.empty() || !holdsWriting(columns)) continue;
+    const float from = i == 0 ? 0 : columns.start / scale;
+    const float to = i == edges.size() ? frame.width : columns.end / scale - 2 * pad;
+    if (to - from < 0.7f * frame.height) continue;
+    cv::Point2f centre = frame.c[0] + along * ((from + to) / 2) + frame.across() * (frame.height / 2);
+    parts.emplace_back(centre, cv::Size2f(to - from, frame.height), angle);
+  }
+  return parts;
+}
+
+cv::Mat lineCrop(const cv::Mat& rgb, const cv::RotatedRect& box, int lineHeight) {
+  cv::Mat grey = writingInGrey(lineColourCrop(rgb, box, lineHeight));
 
   int margin = lineHeight / 8;
   cv::Mat framed;

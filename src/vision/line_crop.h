@@ -1,5 +1,6 @@
 #pragma once
 #include <opencv2/core.hpp>
+#include <vector>
 
 // The text line inside `box` cut out of `rgb` (CV_8UC3), upright and in
 // colour: the box plus a quarter of its height on every side, scaled to
@@ -9,3 +10,10 @@ cv::Mat lineColourCrop(const cv::Mat& rgb, const cv::RotatedRect& box, int lineH
 // The same line as Tesseract reads lines best: grey, dark text on a light
 // ground, framed by a white margin of lineHeight / 8.
 cv::Mat lineCrop(const cv::Mat& rgb, const cv::RotatedRect& box, int lineHeight = 48);
+
+// `box` split where the edge of a widget crosses the line from top to bottom
+// (a button's or a field's border, a table's rule), each stretch that holds
+// writing as a box of its own: "Canvas padding mode:" and the "From theme" on
+// the button beside it. The box itself when no edge crosses it; stretches
+// too narrow to hold more than a glyph are left out.
+std::vector<cv::RotatedRect> widgetParts(const cv::Mat& rgb, const cv::RotatedRect& box);

@@ -197,8 +197,10 @@ std::vector<TextObservation> TextModel::readLines(const Image& picture) {
   detector_.setInput(input);
   cv::Mat output = detector_.forward();  // 1 × 1 × H × W
   cv::Mat probability(output.size[2], output.size[3], CV_32F, output.ptr<float>());
-  std::vector<cv::RotatedRect> lines = joinedWords(inReadingOrder(
-      textLines(probability, float(picture.width) / probability.cols, float(picture.height) / probability.rows)));
+  std::vector<cv::RotatedRect> lines;
+  for (const cv::RotatedRect& line : joinedWords(inReadingOrder(textLines(
+           probability, float(picture.width) / probability.cols, float(picture.height) / probability.rows))))
+    for (const cv::RotatedRect& part : widgetParts(rgb, line)) lines.push_back(part);
 
   std::vector<cv::Mat> crops;
   double widthRead = 0;

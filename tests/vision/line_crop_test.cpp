@@ -51,4 +51,79 @@ TEST(LineCrop, GivesDarkWritingOnALightGroundWhateverTheBandsAroundTheLine) {
   }
 }
 
+// A line of small writing from x = 20 on `ground`, the box a text detector
+// draws round it, and where a button's border (taller than the line) crosses
+// it: `label`, then 6 pixels on, the left edge of the button holding
+// `onButton` 6 pixels further on.
+struct WidgetLine {
+  const char* what;
+  std::string label, onButton;
+  bool button = true, photoGround = false;
+};
+
+struct Drawn {
+  cv::Mat picture;
+  cv::RotatedRect box;
+  int border;
+};
+
+Drawn widgetLine(const WidgetLine& line) {
+  cv::Mat picture(60, 320, CV_8UC3, cv::Scalar(246, 245, 244));
+  if (line.photoGround) cv::RNG(7).fill(picture, cv::RNG::UNIFORM, cv::Scalar::all(60), cv::Scalar::all(200));
+  auto width = [](const std::string& text) {
+    return text.empty() ? 0 : cv::getTextSize(text, cv::FONT_HERSHEY_SIMPLEX, 0.4, 1, nullptr).width;
+  };
+  int baseline = 0;
+  const int height = cv::getTextSize("Mode", cv::FONT_HERSHEY_SIMPLEX, 0.4, 1, &baseline).height + baseline;
+  const int border = 20 + width(line.label) + (line.label.empty() ? -6 : 6), right = border + 6;
+  const cv::Rect writing(20, 30 - height + baseline, right + width(line.onButton) - 20, height);
+  if (line.button)
+    cv::rectangle(picture, cv::Rect(border, writing.y - 6, writing.br().x + 6 - border, height + 12),
+                  cv::Scalar(182, 182, 179), 1);
+  const cv::Scalar ink(46, 52, 54);
+  cv::putText(picture, line.label, {20, 30}, cv::FONT_HERSHEY_SIMPLEX, 0.4, ink, 1, cv::LINE_AA);
+  cv::putText(picture, line.onButton, {right, 30}, cv::FONT_HERSHEY_SIMPLEX, 0.4, ink, 1, cv::LINE_AA);
+  cv::Point2f centre(writing.x + writing.width / 2.0f, writing.y + writing.height / 2.0f);
+  return {picture, cv::RotatedRect(centre, cv::Size2f(writing.width + 4.0f, writing.height + 4.0f), 0), border};
+}
+
+float leftEnd(const cv::RotatedRect& box) { return box.center.x - box.size.width / 2; }
+float rightEnd(const cv::RotatedRect& box) { return box.center.x + box.size.width / 2; }
+
+TEST(WidgetParts, SplitsALineWhereAWidgetsEdgeCrossesItAndOnlyThere) {
+  {
+    const Drawn line = widgetLine({"a label beside a button", "Mode:", "Normal"});
+    std::vector<cv::RotatedRect> parts = widgetParts(line.picture, line.box);
+    ASSERT_EQ(parts.size(), 2u);
+    EXPECT_NEAR(leftEnd(parts[0]), leftEnd(line.box), 0.5);
+    EXPECT_LT(rightEnd(parts[0]), line.border);
+    EXPECT_GT(leftEnd(parts[1]), line.border);
+    // Pulled in from the button's right border too, but not past the writing.
+    EXPECT_LT(rightEnd(parts[1]), rightEnd(line.box));
+    EXPECT_GT(rightEnd(parts[1]), rightEnd(line.box) - 4);
+    EXPECT_NEAR(parts[1].size.height, line.box.size.height, 0.5);
+    EXPECT_NEAR(parts[1].center.y, line.box.center.y, 0.5);
+  }
+  {
+    // The button's border just before the writing: the line starts clear of it.
+    const Drawn line = widgetLine({"writing on a button", "", "Normal"});
+    std::vector<cv::RotatedRect> parts = widgetParts(line.picture, line.box);
+    ASSERT_EQ(parts.size(), 1u);
+    EXPECT_GT(leftEnd(parts[0]), line.border);
+    EXPECT_GT(rightEnd(parts[0]), rightEnd(line.box) - 4);
+  }
+  const WidgetLine whole[] = {
+      {"no button", "Mode:", "Normal", false},
+      {"a shell pipe", "ls |", "wc -l | sort", false},
+      {"a border over a photograph", "Mode:", "Normal", true, true},
+  };
+  for (const WidgetLine& wanted : whole) {
+    const Drawn line = widgetLine(wanted);
+    std::vector<cv::RotatedRect> parts = widgetParts(line.picture, line.box);
+    ASSERT_EQ(parts.size(), 1u) << wanted.what;
+    EXPECT_EQ(parts[0].center, line.box.center) << wanted.what;
+    EXPECT_EQ(parts[0].size, line.box.size) << wanted.what;
+  }
+}
+
 }  // namespace
