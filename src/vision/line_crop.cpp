@@ -258,13 +258,12 @@ bool flatColumn(const cv::Mat& colour, int x) {
   return 10 * near >= 8 * rows;
 }
 
-// The column ranges of `colour` where a widget's edge crosses the line: an
-// edge in at least 80% of the rows (the writing, even a "|", spans at most
-// the middle two thirds), with flat ground on either side. Writing may come
-// up to the edge (a figure right-aligned in its field), so one of the four
-// columns outwards being flat will do.
-std::vector<cv::Range> widgetEdges(const cv::Mat& colour) {
-  const std::vector<int> edgeRows = edgeRowsPerColumn(colour);
+// The column ranges of `colour` (with its edge rows per column) where a
+// widget's edge crosses the line: an edge in at least 80% of the rows (the
+// writing, even a "|", spans at most the middle two thirds), with flat ground
+// on either side. Writing may come up to the edge (a figure right-aligned in
+// its field), so one of the four columns outwards being flat will do.
+std::vector<cv::Range> widgetEdges(const cv::Mat& colour, const std::vector<int>& edgeRows) {
   const int cols = colour.cols;
   auto crossed = [&](int x) { return 5 * edgeRows[size_t(x)] >= 4 * colour.rows; };
   auto flatBeside = [&](int x, int step) {
@@ -297,14 +296,14 @@ std::vector<cv::RotatedRect> widgetParts(const cv::Mat& rgb, const cv::RotatedRe
   const cv::Point2f along = frame.along();
   if (std::abs(along.y) > 0.5f || frame.height < 1) return {box};
   const cv::Mat colour = lineColourCrop(rgb, box, kEdgeRows);
-  const std::vector<cv::Range> edges = widgetEdges(colour);
+  const std::vector<int> edgeRows = edgeRowsPerColumn(colour);
+  const std::vector<cv::Range> edges = widgetEdges(colour, edgeRows);
   if (edges.empty()) return {box};
-  const cv::Mat grey = writingInGrey(colour);
+  // Writing shows as changes of colour in a few rows at least; the ground
+  // between a border and the end of the crop has none.
   auto holdsWriting = [&](const cv::Range& columns) {
-    cv::Mat stretch = grey.colRange(columns);
-    double darkest = 255;
-    cv::minMaxLoc(stretch, &darkest);
-    return darkest < 128;
+    return std::any_of(edgeRows.begin() + columns.start, edgeRows.begin() + columns.end,
+                       [&](int rows) { return 8 * rows >= colour.rows; });
   };
   // Each stretch between edges that holds writing becomes a line of its own,
   // its box drawn so that its padded crop stays clear of the edges around
