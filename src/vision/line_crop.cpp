@@ -192,16 +192,15 @@ constexpr float kPad = 0.25f;
 }  // namespace
 
 cv::Mat lineColourCrop(const cv::Mat& rgb, const cv::RotatedRect& box, int lineHeight) {
-  auto [c, width, height] = lineFrame(box);
-  const LineFrame frame{c, width, height};
-  cv::Point2f along = frame.along(), across = frame.across();
-  float pad = kPad * height;
+  const LineFrame frame = lineFrame(box);
+  const cv::Point2f along = frame.along(), across = frame.across();
+  const float pad = kPad * frame.height;
+  std::array<cv::Point2f, 4> c = frame.c;
   c[0] -= along * pad + across * pad;
   c[1] += along * pad - across * pad;
   c[2] += along * pad + across * pad;
   c[3] += -along * pad + across * pad;
-  width += 2 * pad;
-  height += 2 * pad;
+  const float width = frame.width + 2 * pad, height = frame.height + 2 * pad;
 
   float scale = lineHeight / std::max(height, 1.0f);
   cv::Size size(std::max(1, cvRound(width * scale)), lineHeight);
