@@ -216,20 +216,28 @@ namespace {
 // Rows of the crops in which widget edges are looked for.
 constexpr int kEdgeRows = 48;
 
-// Per column of `colour`, the rows in which the colour changes by at least
-// kEdge (summed over the channels) between the pixels two to either side.
-std::vector<int> edgeRowsPerColumn(const cv::Mat& colour) {
-  constexpr int kEdge = 36;
-  std::vector<int> rows(size_t(colour.cols), 0);
+// 1 where the colour of `colour` changes by at least `edge` (summed over the
+// channels) between the pixels two to the left and two to the right, else 0.
+cv::Mat colourChanges(const cv::Mat& colour, int edge) {
+  cv::Mat changes = cv::Mat::zeros(colour.size(), CV_8U);
   for (int y = 0; y < colour.rows; ++y) {
     const auto* row = colour.ptr<cv::Vec3b>(y);
+    uint8_t* out = changes.ptr<uint8_t>(y);
     for (int x = 2; x + 2 < colour.cols; ++x) {
       int change = 0;
       for (int k = 0; k < 3; ++k) change += std::abs(int(row[x + 2][k]) - int(row[x - 2][k]));
-      rows[size_t(x)] += change >= kEdge;
+      out[x] = change >= edge;
     }
   }
-  return rows;
+  return changes;
+}
+
+// Per column of `colour`, the rows in which the colour changes by at least
+// 36 (summed over the channels) between the pixels two to either side.
+std::vector<int> edgeRowsPerColumn(const cv::Mat& colour) {
+  cv::Mat perColumn;
+  cv::reduce(colourChanges(colour, 36), perColumn, 0, cv::REDUCE_SUM, CV_32S);
+  return perColumn;
 }
 
 // Whether column x of `colour` is flat ground, as beside a widget's edge and
@@ -321,6 +329,82 @@ std::vector<cv::RotatedRect> widgetParts(const cv::Mat& rgb, const cv::RotatedRe
     parts.emplace_back(centre, cv::Size2f(to - from, frame.height), angle);
   }
   return parts;
+}
+
+namespace {
+
+// Rows of the crops in which stacked lines are looked for: enough to keep a
+// one-pixel gap between two lines of a small sign.
+constexpr int kStackRows = 96;
+
+// Per row of `colour`, the columns among `columns` in which the colour
+// changes between the pixels two to either side by at least a third of the
+// crop's contrast (its 5th to 95th percentile of brightness, the channels
+// summed): the writing's strokes, not the grain of a photographed sign.
+std::vector<int> changesPerRow(const cv::Mat& colour, cv::Range columns) {
+  std::vector<int> sums;
+  sums.reserve(colour.total());
+  for (int y = 0; y < colour.rows; ++y)
+    for (const cv::Vec3b& p : cv::Mat_<cv::Vec3b>(colour.row(y))) sums.push_back(p[0] + p[1] + p[2]);
+  auto percentile = [&](size_t k) {
+    std::nth_element(sums.begin(), sums.begin() + long(k), sums.end());
+    return sums[k];
+  };
+  const int edge = std::max(36, (percentile(sums.size() * 95 / 100) - percentile(sums.size() * 5 / 100)) / 3);
+  cv::Mat perRow;
+  cv::reduce(colourChanges(colour, edge).colRange(columns), perRow, 1, cv::REDUCE_SUM, CV_32S);
+  return perRow;
+}
+
+}  // namespace
+
+std::vector<cv::RotatedRect> stackedLines(const cv::Mat& rgb, const cv::RotatedRect& box) {
+  const LineFrame frame = lineFrame(box);
+  const cv::Point2f along = frame.along();
+  // Only short boxes that run across: a long line is one line.
+  if (std::abs(along.y) > 0.5f || frame.height < 1 || frame.width > 6 * frame.height) return {box};
+  const cv::Mat colour = lineColourCrop(rgb, box, kStackRows);
+  // Crop rows and columns per box pixel; the crop pads the box on every side.
+  const float scale = kStackRows / (frame.height * (1 + 2 * kPad));
+  auto crop = [&](float boxPixels) { return cvRound((boxPixels + kPad * frame.height) * scale); };
+  // The middle of the box's width: a sign's or a field's border beside the
+  // writing, or the picture around it, crosses every row.
+  const cv::Range columns(crop(0.15f * frame.width), crop(0.85f * frame.width));
+  const std::vector<int> changes = changesPerRow(colour, columns);
+  // Writing leaves no row of its own line free of changes; a row with next to
+  // none, away from the box's top and bottom fifth, lies between two lines.
+  auto blank = [&](int y) { return 50 * changes[size_t(y)] <= columns.size(); };
+  auto writing = [&](int y) { return 10 * changes[size_t(y)] >= columns.size(); };
+  cv::Range gap(0, 0);
+  for (int y = crop(0.2f * frame.height); y < crop(0.8f * frame.height); ++y) {
+    if (!blank(y)) continue;
+    int end = y;
+    while (end < colour.rows && blank(end)) ++end;
+    if (end - y > gap.size()) gap = cv::Range(y, end);
+    y = end;
+  }
+  auto rowsOfWriting = [&](int from, int to) {
+    int rows = 0;
+    for (int y = std::max(from, 0); y < std::min(to, colour.rows); ++y) rows += writing(y);
+    return rows;
+  };
+  // Each line needs a few rows of writing: a dot or an underline is no line.
+  const int fewest = kStackRows / 16;
+  if (gap.empty() || rowsOfWriting(crop(0), gap.start) < fewest ||
+      rowsOfWriting(gap.end, crop(frame.height)) < fewest)
+    return {box};
+  const float split = (gap.start + gap.end) / 2.0f / scale - kPad * frame.height;
+  // Either line at least as tall as the smallest writing read: a box of a
+  // few pixels split is a glyph cut in two.
+  constexpr float kLeastLine = 7;
+  if (split < kLeastLine || frame.height - split < kLeastLine) return {box};
+  const float angle = float(std::atan2(along.y, along.x) * 180 / M_PI);
+  std::vector<cv::RotatedRect> lines;
+  for (auto [from, to] : {std::pair{0.0f, split}, std::pair{split, frame.height}}) {
+    cv::Point2f centre = frame.c[0] + along * (frame.width / 2) + frame.across() * ((from + to) / 2);
+    lines.emplace_back(centre, cv::Size2f(frame.width, to - from), angle);
+  }
+  return lines;
 }
 
 cv::Mat lineCrop(const cv::Mat& rgb, const cv::RotatedRect& box, int lineHeight) {

@@ -7,6 +7,11 @@
 // `lineHeight` rows.
 cv::Mat lineColourCrop(const cv::Mat& rgb, const cv::RotatedRect& box, int lineHeight);
 
+// `box` split between two lines of writing stacked inside it, which the
+// detector took as one ("US" over "66" on a road shield): the box itself
+// when no row free of writing crosses its middle.
+std::vector<cv::RotatedRect> stackedLines(const cv::Mat& rgb, const cv::RotatedRect& box);
+
 // The same line as Tesseract reads lines best: grey, dark text on a light
 // ground, framed by a white margin of lineHeight / 8.
 cv::Mat lineCrop(const cv::Mat& rgb, const cv::RotatedRect& box, int lineHeight = 48);

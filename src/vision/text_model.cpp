@@ -200,7 +200,8 @@ std::vector<TextObservation> TextModel::readLines(const Image& picture) {
   std::vector<cv::RotatedRect> lines;
   for (const cv::RotatedRect& line : joinedWords(inReadingOrder(textLines(
            probability, float(picture.width) / probability.cols, float(picture.height) / probability.rows))))
-    for (const cv::RotatedRect& part : widgetParts(rgb, line)) lines.push_back(part);
+    for (const cv::RotatedRect& row : stackedLines(rgb, line))
+      for (const cv::RotatedRect& part : widgetParts(rgb, row)) lines.push_back(part);
 
   std::vector<cv::Mat> crops;
   double widthRead = 0;

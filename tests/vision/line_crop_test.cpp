@@ -126,4 +126,73 @@ TEST(WidgetParts, SplitsALineWhereAWidgetsEdgeCrossesItAndOnlyThere) {
   }
 }
 
+// A road sign: `top` over `bottom` in black on a grainy white plate with a
+// black border, over a photograph, and the one box a text detector draws
+// round both lines (or round `top` alone when `bottom` is empty).
+struct Sign {
+  const char* what;
+  std::string top, bottom;
+  double topScale, bottomScale;
+  int gap;  // pixels between the lines, or from the top line to its underline
+  bool underline = false;
+};
+
+struct DrawnSign {
+  cv::Mat picture;
+  cv::RotatedRect box;
+  float between;  // y between the lines
+};
+
+DrawnSign sign(const Sign& wanted) {
+  cv::Mat picture(120, 120, CV_8UC3);
+  cv::RNG(3).fill(picture, cv::RNG::UNIFORM, cv::Scalar::all(40), cv::Scalar::all(220));
+  cv::Mat plate = picture(cv::Rect(20, 10, 80, 100));
+  plate.setTo(cv::Scalar::all(225));
+  cv::Mat grain(plate.size(), CV_8UC3);
+  cv::RNG(5).fill(grain, cv::RNG::NORMAL, cv::Scalar::all(0), cv::Scalar::all(9));
+  plate += grain;
+  cv::rectangle(picture, cv::Rect(22, 12, 76, 96), cv::Scalar::all(20), 2);
+  const auto font = cv::FONT_HERSHEY_DUPLEX;
+  cv::Size top = cv::getTextSize(wanted.top, font, wanted.topScale, 2, nullptr);
+  cv::Size bottom = wanted.bottom.empty() ? cv::Size() : cv::getTextSize(wanted.bottom, font, wanted.bottomScale, 2, nullptr);
+  const int first = 30 + top.height, second = first + wanted.gap + bottom.height;
+  cv::putText(picture, wanted.top, {60 - top.width / 2, first}, font, wanted.topScale, cv::Scalar::all(20), 2, cv::LINE_AA);
+  if (!wanted.bottom.empty())
+    cv::putText(picture, wanted.bottom, {60 - bottom.width / 2, second}, font, wanted.bottomScale, cv::Scalar::all(20), 2,
+                cv::LINE_AA);
+  if (wanted.underline)
+    cv::line(picture, {60 - top.width / 2, first + wanted.gap}, {60 + top.width / 2, first + wanted.gap},
+             cv::Scalar::all(20), 1);
+  const int from = 30 - 2, to = (wanted.bottom.empty() ? first + wanted.gap : second) + 3;
+  const float width = float(std::max(top.width, bottom.width) + 6);
+  return {picture, cv::RotatedRect({60, (from + to) / 2.0f}, {width, float(to - from)}, 0), first + wanted.gap / 2.0f};
+}
+
+TEST(StackedLines, SplitsABoxBetweenTwoLinesOfWritingAndOnlyThere) {
+  const DrawnSign stacked = sign({"US over 66", "US", "66", 0.6, 1.2, 5});
+  std::vector<cv::RotatedRect> lines = stackedLines(stacked.picture, stacked.box);
+  ASSERT_EQ(lines.size(), 2u);
+  const float split = lines[0].center.y + lines[0].size.height / 2;
+  EXPECT_NEAR(split, stacked.between, 3.0);
+  EXPECT_NEAR(lines[1].center.y - lines[1].size.height / 2, split, 0.01);
+  EXPECT_NEAR(lines[1].center.y + lines[1].size.height / 2, stacked.box.center.y + stacked.box.size.height / 2, 0.01);
+  for (const cv::RotatedRect& line : lines) EXPECT_NEAR(line.size.width, stacked.box.size.width, 0.01);
+
+  const Sign whole[] = {
+      {"one tall line", "66", "", 1.4, 0, 0},
+      {"one line with an underline", "Exit", "", 0.9, 0, 3, true},
+  };
+  for (const Sign& wanted : whole) {
+    const DrawnSign drawn = sign(wanted);
+    lines = stackedLines(drawn.picture, drawn.box);
+    ASSERT_EQ(lines.size(), 1u) << wanted.what;
+    EXPECT_EQ(lines[0].size, drawn.box.size) << wanted.what;
+  }
+  // An icon of two bars in a box a few pixels tall is no pair of lines.
+  cv::Mat icon(30, 30, CV_8UC3, cv::Scalar::all(240));
+  cv::rectangle(icon, cv::Rect(12, 11, 6, 3), cv::Scalar::all(30), cv::FILLED);
+  cv::rectangle(icon, cv::Rect(12, 16, 6, 3), cv::Scalar::all(30), cv::FILLED);
+  EXPECT_EQ(stackedLines(icon, cv::RotatedRect({15, 15}, {10, 10}, 0)).size(), 1u);
+}
+
 }  // namespace
