@@ -189,6 +189,23 @@ cv::Mat writingInGrey(const cv::Mat& colour) {
 // want free rows above and below it.
 constexpr float kPad = 0.25f;
 
+// Whether the line runs across rather than downwards: a part of a line that
+// runs downwards would be taken for a line of its own direction.
+bool runsAcross(const LineFrame& frame) { return std::abs(frame.along().y) <= 0.5f && frame.height >= 1; }
+
+// Rows of a padded line crop `rows` tall per pixel of the box's height.
+float cropScale(const LineFrame& frame, int rows) { return rows / (frame.height * (1 + 2 * kPad)); }
+
+// The part of the line box covering [alongFrom, alongTo) of its length and
+// [acrossFrom, acrossTo) of its height, as a box of its own.
+cv::RotatedRect partOfFrame(const LineFrame& frame, float alongFrom, float alongTo, float acrossFrom, float acrossTo) {
+  const cv::Point2f along = frame.along();
+  const cv::Point2f centre =
+      frame.c[0] + along * ((alongFrom + alongTo) / 2) + frame.across() * ((acrossFrom + acrossTo) / 2);
+  const float angle = float(std::atan2(along.y, along.x) * 180 / M_PI);
+  return {centre, cv::Size2f(alongTo - alongFrom, acrossTo - acrossFrom), angle};
+}
+
 }  // namespace
 
 cv::Mat lineColourCrop(const cv::Mat& rgb, const cv::RotatedRect& box, int lineHeight) {
@@ -298,10 +315,7 @@ std::vector<cv::Range> widgetEdges(const cv::Mat& colour, const std::vector<int>
 
 std::vector<cv::RotatedRect> widgetParts(const cv::Mat& rgb, const cv::RotatedRect& box) {
   const LineFrame frame = lineFrame(box);
-  // Only lines that run across: a part of a line that runs downwards would
-  // be taken for a line of its own direction.
-  const cv::Point2f along = frame.along();
-  if (std::abs(along.y) > 0.5f || frame.height < 1) return {box};
+  if (!runsAcross(frame)) return {box};
   const cv::Mat colour = lineColourCrop(rgb, box, kEdgeRows);
   const std::vector<int> edgeRows = edgeRowsPerColumn(colour);
   const std::vector<cv::Range> edges = widgetEdges(colour, edgeRows);
@@ -315,9 +329,8 @@ std::vector<cv::RotatedRect> widgetParts(const cv::Mat& rgb, const cv::RotatedRe
   // Each stretch between edges that holds writing becomes a line of its own,
   // its box drawn so that its padded crop stays clear of the edges around
   // it, unless it is too narrow to hold more than a glyph.
-  const float scale = kEdgeRows / (frame.height * (1 + 2 * kPad));
+  const float scale = cropScale(frame, kEdgeRows);
   const float pad = kPad * frame.height;
-  const float angle = float(std::atan2(along.y, along.x) * 180 / M_PI);
   std::vector<cv::RotatedRect> parts;
   for (size_t i = 0; i <= edges.size(); ++i) {
     const cv::Range columns(i == 0 ? 0 : edges[i - 1].end, i == edges.size() ? colour.cols : edges[i].start);
@@ -325,8 +338,7 @@ std::vector<cv::RotatedRect> widgetParts(const cv::Mat& rgb, const cv::RotatedRe
     const float from = i == 0 ? 0 : columns.start / scale;
     const float to = i == edges.size() ? frame.width : columns.end / scale - 2 * pad;
     if (to - from < 0.7f * frame.height) continue;
-    cv::Point2f centre = frame.c[0] + along * ((from + to) / 2) + frame.across() * (frame.height / 2);
-    parts.emplace_back(centre, cv::Size2f(to - from, frame.height), angle);
+    parts.push_back(partOfFrame(frame, from, to, 0, frame.height));
   }
   return parts;
 }
@@ -360,12 +372,11 @@ std::vector<int> changesPerRow(const cv::Mat& colour, cv::Range columns) {
 
 std::vector<cv::RotatedRect> stackedLines(const cv::Mat& rgb, const cv::RotatedRect& box) {
   const LineFrame frame = lineFrame(box);
-  const cv::Point2f along = frame.along();
-  // Only short boxes that run across: a long line is one line.
-  if (std::abs(along.y) > 0.5f || frame.height < 1 || frame.width > 6 * frame.height) return {box};
+  // Only short boxes: a long line is one line.
+  if (!runsAcross(frame) || frame.width > 6 * frame.height) return {box};
   const cv::Mat colour = lineColourCrop(rgb, box, kStackRows);
   // Crop rows and columns per box pixel; the crop pads the box on every side.
-  const float scale = kStackRows / (frame.height * (1 + 2 * kPad));
+  const float scale = cropScale(frame, kStackRows);
   auto crop = [&](float boxPixels) { return cvRound((boxPixels + kPad * frame.height) * scale); };
   // The middle of the box's width: a sign's or a field's border beside the
   // writing, or the picture around it, crosses every row.
@@ -398,13 +409,7 @@ std::vector<cv::RotatedRect> stackedLines(const cv::Mat& rgb, const cv::RotatedR
   // few pixels split is a glyph cut in two.
   constexpr float kLeastLine = 7;
   if (split < kLeastLine || frame.height - split < kLeastLine) return {box};
-  const float angle = float(std::atan2(along.y, along.x) * 180 / M_PI);
-  std::vector<cv::RotatedRect> lines;
-  for (auto [from, to] : {std::pair{0.0f, split}, std::pair{split, frame.height}}) {
-    cv::Point2f centre = frame.c[0] + along * (frame.width / 2) + frame.across() * ((from + to) / 2);
-    lines.emplace_back(centre, cv::Size2f(frame.width, to - from), angle);
-  }
-  return lines;
+  return {partOfFrame(frame, 0, frame.width, 0, split), partOfFrame(frame, 0, frame.width, split, frame.height)};
 }
 
 cv::Mat lineCrop(const cv::Mat& rgb, const cv::RotatedRect& box, int lineHeight) {
