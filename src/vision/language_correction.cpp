@@ -172,8 +172,14 @@ std::string mendedWord(std::string word, const Lexicon& english) {
 constexpr std::string_view kOpeningSingle = "\xE2\x80\x98", kClosingSingle = "\xE2\x80\x99";
 constexpr std::string_view kOpeningDouble = "\xE2\x80\x9C", kClosingDouble = "\xE2\x80\x9D";
 
-// The line less a quote mark at its start or end that has no partner in it.
-void dropLoneQuotes(std::string& line) {
+// The line less a mark at its start or end that is not writing: a quote
+// mark or an opening bracket with no partner in the line (a border read as
+// a mark), or a tilde before a digit (a file's icon; a home folder is "~/").
+void dropLoneMarks(std::string& line) {
+  for (auto [mark, partner] : {std::pair{'(', ')'}, std::pair{'[', ']'}, std::pair{'{', '}'}})
+    if (line.size() > 1 && line[0] == mark && line.find(partner) == std::string::npos)
+      line.erase(0, line.find_first_not_of(' ', 1));
+  if (line.size() > 1 && line[0] == '~' && isAsciiDigit(line[1])) line.erase(0, 1);
   auto lone = [&](std::string_view mark, std::string_view partner) {
     return line.find(partner) == std::string::npos && line.find(mark, mark.size()) == std::string::npos;
   };
@@ -237,6 +243,48 @@ bool looksWritten(std::string_view word, const Lexicon& english) {
   return word.size() >= 3 && hasLetterBeyondAscii(word);
 }
 
+// Commands a shell prompt is commonly followed by in a terminal recording.
+constexpr std::string_view kCommands[] = {
+    "apt", "awk",   "basename", "cal",   "cat",   "cd",     "chmod", "chown", "clear",  "cmake", "cp",
+    "curl", "cut",  "date",     "df",    "diff",  "dirname", "du",   "echo",  "env",    "exit",  "export",
+    "file", "find", "free",     "gcc",   "git",   "grep",   "gzip",  "head",  "history", "id",   "kill",
+    "less", "ln",   "ls",       "make",  "man",   "mkdir",  "more",  "mount", "mv",     "nano",  "ping",
+    "ps",   "pwd",  "python3",  "rm",    "rmdir", "scp",    "sed",   "sort",  "ssh",    "sudo",  "tail",
+    "tar",  "tee",  "top",      "touch", "uname", "uniq",   "vim",   "wc",    "which",
+};
+
+bool isCommand(std::string_view word) {
+  return std::find(std::begin(kCommands), std::end(kCommands), word) != std::end(kCommands);
+}
+
+// Characters the recognisers confuse, each with those it is taken for.
+bool lookAlikeLetters(char a, char b) {
+  static constexpr std::array<std::string_view, 4> kGroups = {"ce", "lI1|", "o0", "s5"};
+  return std::any_of(kGroups.begin(), kGroups.end(), [&](std::string_view group) {
+    return a != b && group.find(a) != std::string_view::npos && group.find(b) != std::string_view::npos;
+  });
+}
+
+// The command after a shell prompt ("$ we -l", "me@host:~$ Is"), mended when
+// it is not a command and exactly one command is one look-alike letter away
+// ("wc", "ls"): English words say nothing there.
+void mendCommand(std::string& line) {
+  std::vector<std::string_view> words = wordsIn(line);
+  if (words.size() < 2 || !words[0].ends_with('$') || isCommand(words[1])) return;
+  const std::string_view read = words[1];
+  std::optional<std::string_view> mended;
+  for (std::string_view command : kCommands) {
+    if (command.size() != read.size()) continue;
+    size_t slips = 0;
+    for (size_t i = 0; i < read.size() && slips < 2; ++i)
+      if (read[i] != command[i]) slips += lookAlikeLetters(read[i], command[i]) ? 1 : 2;
+    if (slips != 1) continue;
+    if (mended) return;
+    mended = command;
+  }
+  if (mended) line.replace(size_t(read.data() - line.data()), read.size(), *mended);
+}
+
 }  // namespace
 
 Lexicon::Lexicon(std::string_view sortedWords) : words_(linesOf(sortedWords)) {
@@ -256,7 +304,8 @@ std::string languageCorrected(std::string_view line, const Lexicon& english) {
     if (!mended.empty()) mended += ' ';
     mended += mendedWord(std::string(word), english);
   }
-  dropLoneQuotes(mended);
+  dropLoneMarks(mended);
+  mendCommand(mended);
   matchQuotePair(mended);
   return mended;
 }

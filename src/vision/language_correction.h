@@ -28,9 +28,13 @@ class Lexicon {
 // - in a keyboard shortcut ("ctd+O"), a modifier within two edits of exactly
 //   one of Ctrl, Shift, Alt, Super, Meta becomes it, and a single letter key
 //   is a capital ("Ctrl+O");
-// - an opening quote mark that starts the line, or a closing one that ends
-//   it, without its partner anywhere in the line, is a border read as a mark
-//   and is dropped;
+// - an opening quote mark or bracket that starts the line, or a closing
+//   quote mark that ends it, without its partner anywhere in the line, is a
+//   border read as a mark and is dropped, as is a tilde before a digit at
+//   the line's start (a file's icon: "~120px-…");
+// - the command after a shell prompt ("$ we -l") that is not a common
+//   command, where exactly one is a look-alike letter away, becomes it
+//   ("$ wc -l");
 // - a pair of double quote marks, one straight and one curly, is made
 //   straight.
 // Anything else, names and words not in the lexicon included, is kept as read.

@@ -69,6 +69,22 @@ TEST(LanguageCorrected, MendsTypicalSlipsAndKeepsEverythingElse) {
       {"\xE2\x80\x98" "Open\xE2\x80\x99", "\xE2\x80\x98" "Open\xE2\x80\x99"},
       {"drivers\xE2\x80\x99", "drivers\xE2\x80\x99"},
       {"\xE2\x80\x9D", "\xE2\x80\x9D"},
+      // an opening bracket with no partner, a tilde before a digit
+      {"[size 20.00", "size 20.00"},
+      {"( Search", "Search"},
+      {"(imported) x", "(imported) x"},
+      {"[a] (b", "[a] (b"},
+      {"~120px-a.png", "120px-a.png"},
+      {"~/Documents ~5", "~/Documents ~5"},
+      {"(", "("},
+      // the command after a shell prompt
+      {"$ we -l x", "$ wc -l x"},
+      {"me@host:~$ Is -l", "me@host:~$ ls -l"},
+      {"$ wc we", "$ wc we"},
+      {"$ ce", "$ ce"},     // "cd" and "ce" differ by no look-alike
+      {"$ 1n", "$ ln"},
+      {"$ xyz", "$ xyz"},
+      {"echo we $ we", "echo we $ we"},  // a prompt starts the line
       // a pair of double quote marks read one straight and one curly
       {"in \"Show All\xE2\x80\x9D mode", "in \"Show All\" mode"},
       {"in \xE2\x80\x9CShow All\" mode", "in \"Show All\" mode"},
