@@ -415,7 +415,7 @@ std::vector<cv::RotatedRect> stackedLines(const cv::Mat& rgb, const cv::RotatedR
 cv::Mat lineCrop(const cv::Mat& rgb, const cv::RotatedRect& box, int lineHeight) {
   cv::Mat grey = writingInGrey(lineColourCrop(rgb, box, lineHeight));
 
-  int margin = lineHeight / 8;
+  const int margin = lineCropMargin(lineHeight);
   cv::Mat framed;
   cv::copyMakeBorder(grey, framed, margin, margin, margin, margin, cv::BORDER_CONSTANT, cv::Scalar(255));
   return framed;

@@ -13,7 +13,8 @@ cv::Mat lineColourCrop(const cv::Mat& rgb, const cv::RotatedRect& box, int lineH
 std::vector<cv::RotatedRect> stackedLines(const cv::Mat& rgb, const cv::RotatedRect& box);
 
 // The same line as Tesseract reads lines best: grey, dark text on a light
-// ground, framed by a white margin of lineHeight / 8.
+// ground, framed by a white margin of lineCropMargin(lineHeight).
+constexpr int lineCropMargin(int lineHeight) { return lineHeight / 8; }
 cv::Mat lineCrop(const cv::Mat& rgb, const cv::RotatedRect& box, int lineHeight = 48);
 
 // `box` split where the edge of a widget crosses the line from top to bottom

@@ -24,6 +24,7 @@
 #include "vision/onnx_net.h"
 #include "vision/reading_cleanup.h"
 #include "vision/text_lines.h"
+#include "vision/word_reread.h"
 #include "base/utf8.h"
 
 namespace {
@@ -141,13 +142,15 @@ std::vector<ReadWord> wordsOf(const RecognizedText& reading) {
   return words;
 }
 
-// Tesseract's reading of one line crop, if it read anything.
-TextObservation readCrop(tesseract::TessBaseAPI& api, const cv::Mat& crop) {
+// Tesseract's reading of one line crop, if it read anything, and the words
+// it read in it.
+TextObservation readCrop(tesseract::TessBaseAPI& api, const cv::Mat& crop, std::vector<ReadWord>& words) {
   api.SetImage(crop.data, crop.cols, crop.rows, 1, int(crop.step));
   api.SetSourceResolution(300);
   TextObservation observation;
   if (api.Recognize(nullptr) == 0) {
-    std::string reading = cleanedReading(wordsRead(api));
+    words = wordsRead(api);
+    std::string reading = cleanedReading(words);
     if (!reading.empty()) observation.top = RecognizedText{reading, readingConfidence(float(api.MeanTextConf()), reading)};
   }
   return observation;
@@ -216,9 +219,10 @@ std::vector<TextObservation> TextModel::readLines(const Image& picture) {
   lines.resize(crops.size());
 
   std::vector<TextObservation> observations(crops.size());
+  std::vector<std::vector<ReadWord>> words(crops.size());
   auto readShare = [&](tesseract::TessBaseAPI& api, size_t from, size_t to) {
     SerialOpenMp serial;  // a setting of the calling thread
-    for (size_t i = from; i < to; ++i) observations[i] = readCrop(api, crops[i]);
+    for (size_t i = from; i < to; ++i) observations[i] = readCrop(api, crops[i], words[i]);
     api.Clear();
   };
   if (crops.size() < kLinesForTwoReaders) {
@@ -243,18 +247,19 @@ std::vector<TextObservation> TextModel::readLines(const Image& picture) {
     }
     if (failure) std::rethrow_exception(failure);
   }
-  rereadUnsure(rgb, lines, observations, int(kMostRereadWidth - kRereadWidthPerLine * widthRead));
+  int widthLeft = rereadUnsure(rgb, lines, words, observations, int(kMostRereadWidth - kRereadWidthPerLine * widthRead));
+  rereadDoubtfulWords(rgb, lines, words, observations, widthLeft);
   for (TextObservation& observation : observations) {
     if (!observation.top) continue;
-    if (!english_) english_.emplace(englishWords());
-    observation.top->string = languageCorrected(observation.top->string, *english_);
-    if (readsAsNoise(observation.top->string, observation.top->confidence, *english_)) observation.top.reset();
+    observation.top->string = languageCorrected(observation.top->string, english());
+    if (readsAsNoise(observation.top->string, observation.top->confidence, english())) observation.top.reset();
   }
   return observations;
 }
 
-void TextModel::rereadUnsure(const cv::Mat& rgb, const std::vector<cv::RotatedRect>& lines,
-                             std::vector<TextObservation>& observations, int widthLeft) {
+int TextModel::rereadUnsure(const cv::Mat& rgb, const std::vector<cv::RotatedRect>& lines,
+                            std::vector<std::vector<ReadWord>>& words, std::vector<TextObservation>& observations,
+                            int widthLeft) {
   // The least sure first, as the budget may not reach them all. Lines
   // Tesseract read nothing in are left alone: they are mostly icons or
   // texture, not worth loading the recogniser for.
@@ -269,12 +274,51 @@ void TextModel::rereadUnsure(const cv::Mat& rgb, const std::vector<cv::RotatedRe
     cv::Mat colour = lineColourCrop(rgb, lines[i], CtcRecogniser::kHeight);
     if (colour.cols > CtcRecogniser::kWidth) continue;
     widthLeft -= CtcRecogniser::kWidth;
-    if (!ctcRecogniser_) ctcRecogniser_ = std::make_unique<CtcRecogniser>();
-    std::optional<RecognizedText> second = ctcRecogniser_->read(colour);
+    std::optional<RecognizedText> second = ctcRecogniser().read(colour);
     if (!second) continue;
     std::string cleaned = withoutGlyphBefore(cleanedReading(wordsOf(*second)), reading->string);
     if (cleaned.empty()) continue;
     const float confidence = readingConfidence(100 * second->confidence, cleaned);
-    if (confidence >= kSureReading && confidence > reading->confidence) reading = RecognizedText{cleaned, confidence};
+    if (confidence >= kSureReading && confidence > reading->confidence) {
+      reading = RecognizedText{cleaned, confidence};
+      words[i].clear();  // the reading is no longer made of them
+    }
+  }
+  return widthLeft;
+}
+
+const Lexicon& TextModel::english() {
+  if (!english_) english_.emplace(englishWords());
+  return *english_;
+}
+
+CtcRecogniser& TextModel::ctcRecogniser() {
+  if (!ctcRecogniser_) ctcRecogniser_ = std::make_unique<CtcRecogniser>();
+  return *ctcRecogniser_;
+}
+
+void TextModel::rereadDoubtfulWords(const cv::Mat& rgb, const std::vector<cv::RotatedRect>& lines,
+                                    std::vector<std::vector<ReadWord>>& words,
+                                    std::vector<TextObservation>& observations, int widthLeft) {
+  for (size_t i = 0; i < lines.size() && widthLeft >= CtcRecogniser::kWidth; ++i) {
+    if (!observations[i].top) continue;
+    bool mended = false;
+    cv::Mat colour;
+    for (ReadWord& word : words[i]) {
+      if (widthLeft < CtcRecogniser::kWidth) break;
+      if (!worthRereading(word, english())) continue;
+      if (colour.empty()) colour = lineColourCrop(rgb, lines[i], CtcRecogniser::kHeight);
+      std::optional<Columns> columns =
+          wordColumns(word, kLineHeight + 2 * lineCropMargin(kLineHeight), lineCropMargin(kLineHeight), colour.rows, colour.cols);
+      if (!columns || columns->to - columns->from > CtcRecogniser::kWidth) continue;
+      widthLeft -= CtcRecogniser::kWidth;
+      std::optional<RecognizedText> second = ctcRecogniser().read(colour.colRange(columns->from, columns->to).clone());
+      if (!second || !takesReread(word, *second)) continue;
+      word = ReadWord{second->string, 100 * second->confidence, word.left, word.right};
+      mended = true;
+    }
+    if (!mended) continue;
+    std::string reading = cleanedReading(words[i]);
+    if (!reading.empty()) observations[i].top->string = reading;
   }
 }

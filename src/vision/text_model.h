@@ -11,6 +11,7 @@
 #include "base/image.h"
 #include "vision/ctc_recogniser.h"
 #include "vision/language_correction.h"
+#include "vision/reading_cleanup.h"
 #include "vision/vision.h"
 
 // Reads text lines: the PP-OCR text detector (run by OpenCV's DNN module)
@@ -38,12 +39,24 @@ class TextModel {
   // Lines Tesseract read with little confidence, read again by the CTC
   // recogniser, the least sure first, while `widthLeft` pixels of its input
   // width are left.
-  void rereadUnsure(const cv::Mat& rgb, const std::vector<cv::RotatedRect>& lines,
-                    std::vector<TextObservation>& observations, int widthLeft);
+  // Returns the width left; a line whose reading is replaced loses its
+  // Tesseract `words`.
+  int rereadUnsure(const cv::Mat& rgb, const std::vector<cv::RotatedRect>& lines,
+                   std::vector<std::vector<ReadWord>>& words, std::vector<TextObservation>& observations,
+                   int widthLeft);
+  // In the lines whose readings are still Tesseract's, the words worth
+  // reading again (worthRereading) read alone by the CTC recogniser, in
+  // reading order while `widthLeft` lasts, and replaced where it takes them
+  // (takesReread).
+  void rereadDoubtfulWords(const cv::Mat& rgb, const std::vector<cv::RotatedRect>& lines,
+                           std::vector<std::vector<ReadWord>>& words, std::vector<TextObservation>& observations,
+                           int widthLeft);
+  CtcRecogniser& ctcRecogniser();  // loaded when first needed
+  const Lexicon& english();        // indexed when first needed
   cv::dnn::Net detector_;
   cv::Size detectorInputSize_;  // of the pictures the network has run on
   std::string tessdata_;
   std::array<std::unique_ptr<tesseract::TessBaseAPI>, 2> recognisers_;
-  std::unique_ptr<CtcRecogniser> ctcRecogniser_;  // loaded when first needed
-  std::optional<Lexicon> english_;  // indexed when the first reading is corrected
+  std::unique_ptr<CtcRecogniser> ctcRecogniser_;
+  std::optional<Lexicon> english_;
 };
