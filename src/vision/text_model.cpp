@@ -58,6 +58,10 @@ constexpr float kSureReading = 0.8f;
 // Tesseract), so that a frame full of UI text stays within its time.
 constexpr int kMostRereadWidth = 2000;
 constexpr double kRereadWidthPerLine = 8;
+// Single doubtful words are read again with what the lines leave of that
+// budget, but at least this many of them on any frame: a frame full of UI
+// text, which leaves nothing, is where a garbled file name is most likely.
+constexpr int kLeastWordRereads = 4;
 
 std::string tessdataDirectory() {
   // Debian places the data under the Tesseract major version; older and
@@ -248,7 +252,7 @@ std::vector<TextObservation> TextModel::readLines(const Image& picture) {
     if (failure) std::rethrow_exception(failure);
   }
   int widthLeft = rereadUnsure(rgb, lines, words, observations, int(kMostRereadWidth - kRereadWidthPerLine * widthRead));
-  rereadDoubtfulWords(rgb, lines, words, observations, widthLeft);
+  rereadDoubtfulWords(rgb, lines, words, observations, std::max(widthLeft, kLeastWordRereads * CtcRecogniser::kWidth));
   for (TextObservation& observation : observations) {
     if (!observation.top) continue;
     observation.top->string = languageCorrected(observation.top->string, english());
