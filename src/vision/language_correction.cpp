@@ -313,6 +313,6 @@ std::string languageCorrected(std::string_view line, const Lexicon& english) {
 bool readsAsNoise(std::string_view line, float confidence, const Lexicon& english) {
   if (!(confidence < kUnsureNoise)) return false;
   std::vector<std::string_view> words = wordsIn(line);
-  return words.size() >= 2 &&
-         std::none_of(words.begin(), words.end(), [&](std::string_view w) { return looksWritten(w, english); });
+  const auto written = std::count_if(words.begin(), words.end(), [&](std::string_view w) { return looksWritten(w, english); });
+  return words.size() >= 2 && size_t(written) * kNoiseWordsPerWritten < words.size();
 }

@@ -1,4 +1,5 @@
 #pragma once
+#include <cstddef>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -41,8 +42,9 @@ class Lexicon {
 std::string languageCorrected(std::string_view line, const Lexicon& english);
 
 // Whether a reading of two words or more is noise rather than writing: the
-// recogniser was unsure of it (confidence under kUnsureNoise) and not one of
-// its words looks written. Without the marks around it (brackets, quotes,
+// recogniser was unsure of it (confidence under kUnsureNoise) and fewer than
+// one of its words in kNoiseWordsPerWritten looks written (in a line of up
+// to four words, none; "aN ° AS fh 2 AAA", a row of icons, is noise). Without the marks around it (brackets, quotes,
 // stops), a written word is an English word of three letters or more, a
 // number or code of two characters or more with a digit in it, three
 // characters or more joined by one of ". + _ / : -" (a file name, a
@@ -51,4 +53,5 @@ std::string languageCorrected(std::string_view line, const Lexicon& english);
 // are noise; a name beside an English word ("Wivenhoe Park") and a single
 // word (names, words of other languages) never are.
 constexpr float kUnsureNoise = 0.75f;
+constexpr size_t kNoiseWordsPerWritten = 4;
 bool readsAsNoise(std::string_view line, float confidence, const Lexicon& english);

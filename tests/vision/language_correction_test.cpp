@@ -139,6 +139,10 @@ TEST(ReadsAsNoise, UnsureReadingsWithNoWrittenWord) {
       {"a/ xq", 0.65f, true},
       {"Vid\xC3\xA9os Musique", 0.65f, false},  // a letter from outside ASCII
       {"\xC2\xA9s Fe", 0.65f, true},           // a mark from outside ASCII: an icon
+      // From five words on, one written word in four is not enough: a row of icons
+      // in which one reads as an abbreviation.
+      {"aN \xC2\xB0 AS fh 2 AAA", 0.66f, true}, {"aN AS fh AAA", 0.66f, false},
+      {"aN AS fh 2 AAA beach.png", 0.66f, false}, {"aN \xC2\xB0 AS fh 2 AAA", 0.75f, false},
       {"", 0.1f, false},
   };
   for (const auto& c : cases) EXPECT_EQ(readsAsNoise(c.read, c.confidence, english), c.noise) << c.read;
