@@ -235,8 +235,7 @@ bool hasLetterBeyondAscii(std::string_view word) {
 }
 
 bool looksWritten(std::string_view word, const Lexicon& english) {
-  while (!word.empty() && !isAsciiLetterOrDigit(word.front()) && uint8_t(word.front()) < 0x80) word.remove_prefix(1);
-  while (!word.empty() && !isAsciiLetterOrDigit(word.back()) && uint8_t(word.back()) < 0x80) word.remove_suffix(1);
+  word = withoutMarksAround(word);
   if (word.size() >= 3 && allLetters(word) && english.contains(word)) return true;
   if (word.size() >= 2 && std::any_of(word.begin(), word.end(), isAsciiDigit)) return true;
   if (word.size() >= 3 && word.find_first_of(".+_/:-") != std::string_view::npos) return true;
@@ -286,6 +285,12 @@ void mendCommand(std::string& line) {
 }
 
 }  // namespace
+
+std::string_view withoutMarksAround(std::string_view word) {
+  while (!word.empty() && !isAsciiLetterOrDigit(word.front()) && uint8_t(word.front()) < 0x80) word.remove_prefix(1);
+  while (!word.empty() && !isAsciiLetterOrDigit(word.back()) && uint8_t(word.back()) < 0x80) word.remove_suffix(1);
+  return word;
+}
 
 Lexicon::Lexicon(std::string_view sortedWords) : words_(linesOf(sortedWords)) {
   std::erase(words_, std::string_view());

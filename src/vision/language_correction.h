@@ -16,6 +16,10 @@ class Lexicon {
   std::vector<std::string_view> words_;
 };
 
+// `word` less the ASCII marks around it that are neither letters nor digits
+// ("(galleries," gives "galleries").
+std::string_view withoutMarksAround(std::string_view word);
+
 // A line's reading with the recognisers' typical slips mended, word by word,
 // where the mended word is English and the word as read is not:
 // - one character that stands for a letter ("€dit", "Pr1nt", "5ave") becomes
@@ -44,8 +48,8 @@ std::string languageCorrected(std::string_view line, const Lexicon& english);
 // Whether a reading of two words or more is noise rather than writing: the
 // recogniser was unsure of it (confidence under kUnsureNoise) and fewer than
 // one of its words in kNoiseWordsPerWritten looks written (in a line of up
-// to four words, none; "aN ° AS fh 2 AAA", a row of icons, is noise). Without the marks around it (brackets, quotes,
-// stops), a written word is an English word of three letters or more, a
+// to four words, none; "aN ° AS fh 2 AAA", a row of icons, is noise).
+// Without the marks around it (brackets, quotes, stops), a written word is an English word of three letters or more, a
 // number or code of two characters or more with a digit in it, three
 // characters or more joined by one of ". + _ / : -" (a file name, a
 // shortcut, a path), or three characters or more with a letter from outside

@@ -7,21 +7,6 @@
 
 namespace {
 
-struct Count {
-  int letters = 0, characters = 0;
-};
-
-Count counted(std::string_view word) {
-  Count count;
-  for (size_t at = 0; at < word.size();) {
-    Utf8Char c = utf8CharAt(word, at);
-    at += c.length;
-    ++count.characters;
-    if (isLetterOrNumber(c.codepoint)) ++count.letters;
-  }
-  return count;
-}
-
 // A word that can only be marks beside the writing.
 bool isStrayMark(std::string_view word) {
   if (word.size() == 1 && std::string_view("$#-+*>").find(word[0]) != std::string_view::npos) return false;
@@ -59,7 +44,7 @@ std::string cleanedReading(std::vector<ReadWord> words) {
   while (words.size() >= 2 && isStrayMark(words.front().text)) words.erase(words.begin());
   while (words.size() >= 2 && isStrayMark(words.back().text)) words.pop_back();
   if (words.size() >= 2) {
-    Count first = counted(words[0].text);
+    CharacterCount first = counted(words[0].text);
     if (first.characters == 1 && first.letters == 1 && words[0].confidence < kGlyphConfidence &&
         words[1].confidence >= kWordConfidence)
       words.erase(words.begin());
@@ -69,15 +54,26 @@ std::string cleanedReading(std::vector<ReadWord> words) {
       words.erase(words.begin());
   }
   std::string line;
-  Count total;
+  CharacterCount total;
   for (const ReadWord& w : words) {
     if (!line.empty()) line += ' ';
     line += w.text;
-    Count c = counted(w.text);
+    CharacterCount c = counted(w.text);
     total.letters += c.letters, total.characters += c.characters;
   }
   if (total.letters * 2 <= total.characters) return {};
   return line;
+}
+
+CharacterCount counted(std::string_view text) {
+  CharacterCount count;
+  for (size_t at = 0; at < text.size();) {
+    Utf8Char c = utf8CharAt(text, at);
+    at += c.length;
+    ++count.characters;
+    if (isLetterOrNumber(c.codepoint)) ++count.letters;
+  }
+  return count;
 }
 
 float readingConfidence(float meanConfidence, const std::string& reading) {

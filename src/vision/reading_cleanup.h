@@ -10,6 +10,13 @@ struct ReadWord {
   float left = 0, right = 0;  // its extent along the line, when known (right > left)
 };
 
+// How many characters `text` (UTF-8) has, and how many of them are letters
+// or digits.
+struct CharacterCount {
+  int letters = 0, characters = 0;
+};
+CharacterCount counted(std::string_view text);
+
 // The line's words joined by single spaces, less what is not writing:
 // - a first or last word without a letter or digit stands for an icon, a
 //   check box or a border beside the line and is dropped, as often as one is

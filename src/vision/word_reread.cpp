@@ -5,24 +5,7 @@
 #include <cmath>
 #include <string>
 
-#include "base/utf8.h"
-
 namespace {
-
-int characters(std::string_view text) {
-  int count = 0;
-  for (size_t at = 0; at < text.size(); at += utf8CharAt(text, at).length) ++count;
-  return count;
-}
-
-// `text` without the characters at either end that are neither letters nor
-// digits.
-std::string_view bare(std::string_view text) {
-  auto isWriting = [](unsigned char c) { return c >= 0x80 || std::isalnum(c); };
-  while (!text.empty() && !isWriting(text.front())) text.remove_prefix(1);
-  while (!text.empty() && !isWriting(text.back())) text.remove_suffix(1);
-  return text;
-}
 
 bool hasCapitalAfterSmallLetter(std::string_view text) {
   for (size_t i = 1; i < text.size(); ++i)
@@ -35,19 +18,13 @@ bool hasCapitalAfterSmallLetter(std::string_view text) {
 
 bool worthRereading(const ReadWord& word, const Lexicon& english) {
   if (word.confidence >= kDoubtfulWord) return false;
-  int letters = 0;
-  for (size_t at = 0; at < word.text.size();) {
-    Utf8Char c = utf8CharAt(word.text, at);
-    if (isLetterOrNumber(c.codepoint)) ++letters;
-    at += c.length;
-  }
-  return letters >= kDoubtfulLetters && !english.contains(bare(word.text));
+  return counted(word.text).letters >= kDoubtfulLetters && !english.contains(withoutMarksAround(word.text));
 }
 
 bool takesReread(const ReadWord& word, const RecognizedText& second) {
   if (second.confidence < kSureWord || 100 * second.confidence <= word.confidence) return false;
   if (second.string.empty() || second.string.find(' ') != std::string::npos) return false;
-  if (std::abs(characters(second.string) - characters(word.text)) > kWordLengthSlack) return false;
+  if (std::abs(counted(second.string).characters - counted(word.text).characters) > kWordLengthSlack) return false;
   return !hasCapitalAfterSmallLetter(second.string);
 }
 
