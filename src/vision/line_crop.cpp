@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <functional>
 #include <opencv2/imgproc.hpp>
 
 namespace {
@@ -23,6 +24,30 @@ float distance(cv::Point2f a, cv::Point2f b) { return std::hypot(a.x - b.x, a.y 
 constexpr int kColourBins = 4096;
 int colourBin(const cv::Vec3b& pixel) { return (pixel[0] >> 4) << 8 | (pixel[1] >> 4) << 4 | (pixel[2] >> 4); }
 
+// Columns from .. to (inclusive) of a crop that some pixels lie in.
+struct Span {
+  int from = 0, to = -1;
+  int width() const { return to - from + 1; }
+};
+
+// The columns of the middle band [fromRow, toRow) holding colour `bin`.
+Span middleSpan(const cv::Mat& colour, int bin, int fromRow, int toRow) {
+  Span span{colour.cols, -1};
+  for (int y = fromRow; y < toRow; ++y) {
+    const auto* row = colour.ptr<cv::Vec3b>(y);
+    for (int x = 0; x < colour.cols; ++x)
+      if (colourBin(row[x]) == bin) span.from = std::min(span.from, x), span.to = std::max(span.to, x);
+  }
+  return span;
+}
+
+// The writing's colour is looked for among the kInkCandidates colours that
+// score highest. An icon is at most kIconWidth of the crop's height wide; the
+// writing beside it scores at least kIconInkShare of the icon's colour, spans
+// at least twice its width and lies apart from it.
+constexpr size_t kInkCandidates = 4;
+constexpr float kIconWidth = 0.5f, kIconInkShare = 0.5f;
+
 struct Colours {
   cv::Vec3f ink, ground;
 };
@@ -36,7 +61,8 @@ struct Colours {
 // as that band's own commonest colour, the latter is the ground. The writing
 // is the colour over-represented in the middle band compared with the
 // margins, weighted by its difference from the ground so that the pure
-// stroke colour wins over the blend at the stroke edges.
+// stroke colour wins over the blend at the stroke edges; but not an icon's
+// colour, when writing of another colour lies beside the icon.
 Colours lineColours(const cv::Mat& colour) {
   std::vector<float> middle(kColourBins), top(kColourBins), bottom(kColourBins);
   std::vector<cv::Vec3f> middleSums(kColourBins), marginSums(kColourBins);
@@ -70,13 +96,27 @@ Colours lineColours(const cv::Mat& colour) {
                          : middleSums[middleBin] / std::max(middle[middleBin], 1.0f);
   std::vector<float> margins(kColourBins);
   for (int bin = 0; bin < kColourBins; ++bin) margins[bin] = top[bin] + bottom[bin];
-  int inkBin = -1;
-  float best = 0;
+  std::vector<std::pair<float, int>> ranked;
   for (int bin = 0; bin < kColourBins; ++bin) {
     if (middle[bin] == 0) continue;
     float excess = middle[bin] / middleCount - margins[bin] / std::max(marginCount, 1.0f);
-    float score = excess * float(cv::norm(middleSums[bin] / middle[bin] - ground));
-    if (inkBin < 0 || score > best) best = score, inkBin = bin;
+    ranked.emplace_back(excess * float(cv::norm(middleSums[bin] / middle[bin] - ground)), bin);
+  }
+  const size_t considered = std::min<size_t>(kInkCandidates, ranked.size());
+  std::partial_sort(ranked.begin(), ranked.begin() + considered, ranked.end(), std::greater<>());
+  int inkBin = considered ? ranked[0].second : -1;
+  // A compact blob of the leading colour with writing of another colour
+  // beside it is an icon (a folder before "2017"); its colour taken for the
+  // ink would leave the writing as ground.
+  const Span leading = considered ? middleSpan(colour, ranked[0].second, middleFrom, middleTo) : Span{};
+  if (considered && float(leading.width()) <= kIconWidth * float(rows)) {
+    for (size_t k = 1; k < considered && ranked[k].first >= kIconInkShare * ranked[0].first; ++k) {
+      const Span beside = middleSpan(colour, ranked[k].second, middleFrom, middleTo);
+      if (beside.width() >= 2 * leading.width() && (beside.from > leading.to || beside.to < leading.from)) {
+        inkBin = ranked[k].second;
+        break;
+      }
+    }
   }
   cv::Vec3f ink = inkBin < 0 ? cv::Vec3f(0, 0, 0) : middleSums[inkBin] / middle[inkBin];
   return {ink, ground};

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <opencv2/imgproc.hpp>
 
 namespace {
@@ -48,6 +50,41 @@ TEST(LineCrop, GivesDarkWritingOnALightGroundWhateverTheBandsAroundTheLine) {
     // Most of the writing dark, and next to nothing else.
     EXPECT_GT(cv::countNonZero(writing & dark), 0.7 * cv::countNonZero(writing)) << bands.what;
     EXPECT_LT(cv::countNonZero(~writing & dark), 0.05 * cv::countNonZero(~writing)) << bands.what;
+  }
+}
+
+// A file list's row on the grey of a highlighted row: a light blue folder
+// icon before or after "2017" in dark grey, or an icon of the ground's own
+// colour (none to see).
+struct IconRow {
+  const char* what;
+  cv::Scalar ground, icon;
+  int iconWidth;
+  bool iconAfter = false;
+};
+
+TEST(LineCrop, KeepsTheWritingDarkWhenAnIconOfAnotherColourStandsBesideIt) {
+  const IconRow rows[] = {
+      {"folder before the name on a highlighted row", {150, 150, 150}, {210, 157, 107}, 11},
+      {"folder after the name", {150, 150, 150}, {210, 157, 107}, 11, true},
+      {"no icon", {150, 150, 150}, {150, 150, 150}, 11},
+  };
+  for (const IconRow& row : rows) {
+    cv::Mat picture(40, 120, CV_8UC3, row.ground);
+    const int textX = row.iconAfter ? 20 : 36, iconX = row.iconAfter ? 70 : 20;
+    cv::rectangle(picture, cv::Rect(iconX, 14, row.iconWidth, 10), row.icon, cv::FILLED);
+    cv::putText(picture, "2017", {textX, 25}, cv::FONT_HERSHEY_SIMPLEX, 0.4, cv::Scalar(73, 71, 71), 1, cv::LINE_AA);
+    const cv::Mat grey = lineCrop(picture, cv::RotatedRect({45, 19.5f}, {62, 15}, 0), 64);
+    // The crop holds the box (from x = 14) and a quarter of its height on
+    // either side, scaled to 64 rows, inside a margin of 8.
+    const float cropLeft = 14 - 15 / 4.0f, scale = 64 / (15 * 1.5f);
+    auto columns = [&](int from, int to) {
+      auto column = [&](int x) { return std::clamp(8 + cvRound((float(x) - cropLeft) * scale), 0, grey.cols); };
+      return grey(cv::Range(8, grey.rows - 8), cv::Range(column(from), column(to)));
+    };
+    const cv::Mat text = columns(textX, textX + 26), icon = columns(iconX + 2, iconX + row.iconWidth - 2);
+    EXPECT_GT(cv::countNonZero(text < 128), 0.1 * text.total()) << row.what;
+    EXPECT_LT(cv::countNonZero(icon < 128), 0.05 * icon.total()) << row.what;
   }
 }
 
