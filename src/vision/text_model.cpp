@@ -44,13 +44,6 @@ constexpr int kMostLineWidth = 333;
 // From this many lines on, a frame's lines are shared between two
 // recognisers, each on a core of its own.
 constexpr size_t kLinesForTwoReaders = 6;
-// Lines Tesseract reads with less confidence than this are read again by the
-// CTC recogniser, whose reading replaces Tesseract's when it is surer and at
-// least this sure. Tesseract keeps the lines it reads well: it keeps word
-// gaps that the other one often loses ("FG to BG" as "FGto BG"), while the
-// other one reads small grey UI text and signs that Tesseract garbles
-// ("Ctrl+N" as "Ctd+N").
-constexpr float kSureReading = 0.8f;
 // The second readings' work per frame, in pixels of padded crop width at the
 // CTC recogniser's height: kMostRereadWidth on a frame of a few lines, less
 // kRereadWidthPerLine for every line height Tesseract read (a pixel of
@@ -269,7 +262,7 @@ int TextModel::rereadUnsure(const cv::Mat& rgb, const std::vector<cv::RotatedRec
   // texture, not worth loading the recogniser for.
   std::vector<size_t> unsure;
   for (size_t i = 0; i < lines.size(); ++i)
-    if (observations[i].top && observations[i].top->confidence < kSureReading) unsure.push_back(i);
+    if (observations[i].top && worthReadingAgain(*observations[i].top)) unsure.push_back(i);
   std::stable_sort(unsure.begin(), unsure.end(),
                    [&](size_t a, size_t b) { return observations[a].top->confidence < observations[b].top->confidence; });
   for (size_t i : unsure) {

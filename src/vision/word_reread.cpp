@@ -16,6 +16,10 @@ bool hasCapitalAfterSmallLetter(std::string_view text) {
 
 }  // namespace
 
+bool worthReadingAgain(const RecognizedText& reading) {
+  return reading.confidence < kSureReading && counted(reading.string).characters >= 2;
+}
+
 bool worthRereading(const ReadWord& word, const Lexicon& english) {
   if (word.confidence >= kDoubtfulWord) return false;
   return counted(word.text).letters >= kDoubtfulLetters && !english.contains(withoutMarksAround(word.text));

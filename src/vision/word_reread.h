@@ -6,6 +6,18 @@
 #include "vision/reading_cleanup.h"
 #include "vision/vision.h"
 
+// Lines Tesseract reads with less confidence than kSureReading are read again
+// whole by the CTC recogniser, whose reading replaces Tesseract's when it is
+// surer and at least kSureReading. Tesseract keeps the lines it reads well:
+// it keeps word gaps that the other one often loses ("FG to BG" as "FGto
+// BG"), while the other one reads small grey UI text and signs that
+// Tesseract garbles ("Ctrl+N" as "Ctd+N"). A reading of one character is not
+// read again: it is mostly an icon (a toolbox's tools read as "e", "9", "B"),
+// too short to be shown in any case, and the frame's budget for second
+// readings is better spent on lines of writing.
+constexpr float kSureReading = 0.8f;
+bool worthReadingAgain(const RecognizedText& reading);
+
 // Single words of a line Tesseract read, which it was unsure of, read again
 // by the CTC recogniser on their own: a line too long for that recogniser
 // ("beach.png budget.ods checklist.oct letter.odt") keeps its sure words and

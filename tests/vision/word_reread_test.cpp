@@ -6,6 +6,16 @@ namespace {
 
 const Lexicon kEnglish("detach\ngalleries\ngeneral\n");
 
+TEST(WordReread, ReadsAgainWholeLinesOfWritingItIsUnsureOf) {
+  const std::pair<RecognizedText, bool> rows[] = {
+      {{"Lock", 0.53f}, true}, {{"px", 0.05f}, true}, {{"Show grid", 0.799f}, true},
+      {{"Show grid", 0.8f}, false},                        // sure enough
+      {{"e", 0.0f}, false}, {{"9", 0.3f}, false},          // one character: an icon
+      {{"\xC3\xA9", 0.1f}, false}, {{"\xC3\xA9t", 0.1f}, true},  // characters, not bytes
+  };
+  for (const auto& [reading, worth] : rows) EXPECT_EQ(worthReadingAgain(reading), worth) << reading.string;
+}
+
 TEST(WordReread, ReadsAgainOnlyDoubtfulWordsThatAreNotEnglish) {
   const std::pair<ReadWord, bool> rows[] = {
       {{"checklist.oct", 0}, true}, {{"letterodt", 39}, true}, {{"1M4G_0502.JPG", 49.9f}, true},
