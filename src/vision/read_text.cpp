@@ -9,7 +9,6 @@
 namespace {
 
 constexpr float kConfidenceFloor = 0.4f;
-constexpr int kMinimumCharacters = 2;
 
 // Space separators, tab, the line breaks U+000A to U+000D, NEL, and the line
 // and paragraph separators.

@@ -5,6 +5,9 @@
 #include "base/image.h"
 #include "vision/vision.h"
 
+// Shorter text (in characters, after trimming) is never shown.
+constexpr int kMinimumCharacters = 2;
+
 // The legible text lines of `picture`: the service's best reading of each
 // piece of text, kept when its confidence is above 0.4 and it still has at
 // least two characters after trimming white space at both ends. Order and

@@ -5,6 +5,8 @@
 #include <cmath>
 #include <string>
 
+#include "vision/read_text.h"
+
 namespace {
 
 bool hasCapitalAfterSmallLetter(std::string_view text) {
@@ -17,7 +19,7 @@ bool hasCapitalAfterSmallLetter(std::string_view text) {
 }  // namespace
 
 bool worthReadingAgain(const RecognizedText& reading) {
-  return reading.confidence < kSureReading && counted(reading.string).characters >= 2;
+  return reading.confidence < kSureReading && counted(reading.string).characters >= kMinimumCharacters;
 }
 
 bool worthRereading(const ReadWord& word, const Lexicon& english) {

@@ -11,9 +11,9 @@
 // surer and at least kSureReading. Tesseract keeps the lines it reads well:
 // it keeps word gaps that the other one often loses ("FG to BG" as "FGto
 // BG"), while the other one reads small grey UI text and signs that
-// Tesseract garbles ("Ctrl+N" as "Ctd+N"). A reading of one character is not
-// read again: it is mostly an icon (a toolbox's tools read as "e", "9", "B"),
-// too short to be shown in any case, and the frame's budget for second
+// Tesseract garbles ("Ctrl+N" as "Ctd+N"). A reading too short to be shown
+// (under kMinimumCharacters) is not read again: it is mostly an icon (a
+// toolbox's tools read as "e", "9", "B"), and the frame's budget for second
 // readings is better spent on lines of writing.
 constexpr float kSureReading = 0.8f;
 bool worthReadingAgain(const RecognizedText& reading);
