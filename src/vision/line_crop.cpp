@@ -102,14 +102,15 @@ Colours lineColours(const cv::Mat& colour) {
     float excess = middle[bin] / middleCount - margins[bin] / std::max(marginCount, 1.0f);
     ranked.emplace_back(excess * float(cv::norm(middleSums[bin] / middle[bin] - ground)), bin);
   }
+  if (ranked.empty()) return {cv::Vec3f(0, 0, 0), ground};
   const size_t considered = std::min<size_t>(kInkCandidates, ranked.size());
   std::partial_sort(ranked.begin(), ranked.begin() + considered, ranked.end(), std::greater<>());
-  int inkBin = considered ? ranked[0].second : -1;
+  int inkBin = ranked[0].second;
   // A compact blob of the leading colour with writing of another colour
   // beside it is an icon (a folder before "2017"); its colour taken for the
   // ink would leave the writing as ground.
-  const Span leading = considered ? middleSpan(colour, ranked[0].second, middleFrom, middleTo) : Span{};
-  if (considered && float(leading.width()) <= kIconWidth * float(rows)) {
+  const Span leading = middleSpan(colour, inkBin, middleFrom, middleTo);
+  if (float(leading.width()) <= kIconWidth * float(rows)) {
     for (size_t k = 1; k < considered && ranked[k].first >= kIconInkShare * ranked[0].first; ++k) {
       const Span beside = middleSpan(colour, ranked[k].second, middleFrom, middleTo);
       if (beside.width() >= 2 * leading.width() && (beside.from > leading.to || beside.to < leading.from)) {
@@ -118,8 +119,7 @@ Colours lineColours(const cv::Mat& colour) {
       }
     }
   }
-  cv::Vec3f ink = inkBin < 0 ? cv::Vec3f(0, 0, 0) : middleSums[inkBin] / middle[inkBin];
-  return {ink, ground};
+  return {middleSums[inkBin] / middle[inkBin], ground};
 }
 
 // Paints the ground colour (255) over every stroke that touches the edge of
