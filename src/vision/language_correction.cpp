@@ -315,6 +315,14 @@ std::string languageCorrected(std::string_view line, const Lexicon& english) {
   return mended;
 }
 
+bool allEnglishWords(std::string_view line, const Lexicon& english) {
+  std::vector<std::string_view> words = wordsIn(line);
+  return !words.empty() && std::all_of(words.begin(), words.end(), [&](std::string_view w) {
+    w = withoutMarksAround(w);
+    return !w.empty() && allLetters(w) && english.contains(w);
+  });
+}
+
 bool readsAsNoise(std::string_view line, float confidence, const Lexicon& english) {
   if (!(confidence < kUnsureNoise)) return false;
   std::vector<std::string_view> words = wordsIn(line);

@@ -57,5 +57,9 @@ std::string languageCorrected(std::string_view line, const Lexicon& english);
 // are noise; a name beside an English word ("Wivenhoe Park") and a single
 // word (names, words of other languages) never are.
 constexpr float kUnsureNoise = 0.75f;
+// Whether every word of `line`, without the marks around it, is an English
+// word spelt in letters alone (true for "Save As...", false for "Ctrl+S",
+// "Cref..." or an empty line).
+bool allEnglishWords(std::string_view line, const Lexicon& english);
 constexpr size_t kNoiseWordsPerWritten = 4;
 bool readsAsNoise(std::string_view line, float confidence, const Lexicon& english);

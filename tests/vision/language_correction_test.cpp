@@ -113,6 +113,13 @@ TEST(LanguageCorrected, UsesTheEmbeddedEnglishWords) {
             "Call Marta 800px-De_Quedlinburg_... fgselect");
 }
 
+TEST(AllEnglishWords, EveryWordWithoutItsMarksIsEnglish) {
+  const Lexicon english(englishWords());
+  for (const char* line : {"Save As...", "(Reload)", "Close Window"}) EXPECT_TRUE(allEnglishWords(line, english)) << line;
+  for (const char* line : {"", " ", "Ctrl+S", "Cref...", "Save 8...", "Save Alll", "..."})
+    EXPECT_FALSE(allEnglishWords(line, english)) << line;
+}
+
 TEST(ReadsAsNoise, UnsureReadingsWithNoWrittenWord) {
   const Lexicon english(englishWords());
   const struct {
