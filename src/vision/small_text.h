@@ -1,0 +1,34 @@
+#pragma once
+#include <opencv2/core.hpp>
+#include <vector>
+
+#include "vision/language_correction.h"
+#include "vision/vision.h"
+#include "vision/word_reread.h"
+
+// Where a frame may hold writing too small for the text detector to see at
+// the frame's own size, as screen text is once a large recording is shrunk
+// to the frame: squares of `side` pixels inside the frame, at most `most`,
+// the likeliest first, each centred over a cluster of thin strokes with flat
+// ground above and below them, as between the lines of a menu, that none of
+// the `found` boxes (frame coordinates) covers. None when the frame is
+// smaller than a square.
+std::vector<cv::Rect> smallTextTiles(const cv::Mat& rgb, const std::vector<cv::RotatedRect>& found, int side,
+                                     int most);
+
+// Whether a reading of a line of such small writing (by the CTC recogniser)
+// is kept: when the recogniser is at least kSureSmallReading sure of it, or
+// at least kLeastSmallReading sure and it is made of English words alone.
+// Below that, its readings are mostly shortcuts and icons garbled into
+// strings like "SNR+cbi#5".
+constexpr float kSureSmallReading = 0.75f;
+constexpr float kLeastSmallReading = 0.5f;
+bool keepsSmallReading(const RecognizedText& reading, const Lexicon& english);
+
+// A colour crop of a line (as lineColourCrop cuts it) too wide to be read
+// at once, as pieces of whole words, each at most `widest` columns: cut in
+// the middle of gaps at least kWordGap of the crop's height wide, with no
+// ink in the middle third of rows. None when the line has no ink or a single
+// word is wider than `widest`.
+constexpr float kWordGap = 0.2f;
+std::vector<Columns> wordPieces(const cv::Mat& colour, int widest);
