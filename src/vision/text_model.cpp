@@ -23,6 +23,7 @@
 #include "vision/line_crop.h"
 #include "vision/onnx_net.h"
 #include "vision/reading_cleanup.h"
+#include "vision/small_text.h"
 #include "vision/text_lines.h"
 #include "vision/word_reread.h"
 #include "base/utf8.h"
@@ -32,6 +33,13 @@ namespace {
 // Longest side the detector sees; our frames are at most 720 on each side,
 // so in practice they are only rounded to the detector's 32-pixel grid.
 constexpr int kDetectorLimit = 960;
+// Writing under about 8 pixels tall (a large screen recording shrunk to the
+// frame) gives the detector nothing at the frame's size; up to kMostTiles
+// squares of kTileSide pixels where such writing may be are looked at again
+// enlarged kTileZoom times. At this size each costs about half a frame.
+constexpr int kTileSide = 192;
+constexpr int kTileZoom = 2;
+constexpr int kMostTiles = 3;
 // Height of the line crops handed to the recogniser, padding included: the
 // writing itself comes out about 40 pixels tall, the size Tesseract reads
 // best; frames of UI text enter at 7 to 9 pixels.
@@ -96,13 +104,12 @@ class SerialOpenMp {
   int levels_;
 };
 
-// Detector input: the picture resized to multiples of 32 per side (long side
-// at most kDetectorLimit), channels in the detector's B, G, R order, normalised
+// Detector input: the picture scaled by `scale` and rounded to multiples of
+// 32 per side, channels in the detector's B, G, R order, normalised
 // with the ImageNet mean and deviation.
-cv::Mat detectorInput(const cv::Mat& rgb) {
-  double shrink = std::min(1.0, double(kDetectorLimit) / std::max(rgb.cols, rgb.rows));
+cv::Mat detectorInput(const cv::Mat& rgb, double scale) {
   auto grid = [](double side) { return std::max(32, int(std::lround(side / 32)) * 32); };
-  cv::Size size(grid(rgb.cols * shrink), grid(rgb.rows * shrink));
+  cv::Size size(grid(rgb.cols * scale), grid(rgb.rows * scale));
   cv::Mat resized;
   cv::resize(rgb, resized, size, 0, 0, cv::INTER_LINEAR);
   cv::Mat bgr;
@@ -153,6 +160,35 @@ TextObservation readCrop(tesseract::TessBaseAPI& api, const cv::Mat& crop, std::
   return observation;
 }
 
+// Whether `box` (frame coordinates) reaches an edge of `tile` that is not
+// the frame's own: writing that goes on outside the tile, cut short there.
+bool cutByTile(const cv::Rect2f& box, const cv::Rect& tile, cv::Size frame) {
+  constexpr float kNear = 2;
+  return (tile.x > 0 && box.x < tile.x + kNear) || (tile.y > 0 && box.y < tile.y + kNear) ||
+         (tile.br().x < frame.width && box.br().x > tile.br().x - kNear) ||
+         (tile.br().y < frame.height && box.br().y > tile.br().y - kNear);
+}
+
+// A line's colour crop as the CTC recogniser reads it: whole, or in pieces
+// of whole words where it is too wide; none when even a word is.
+std::vector<Columns> linePieces(const cv::Mat& colour) {
+  if (colour.cols <= CtcRecogniser::kWidth) return {Columns{0, colour.cols}};
+  return wordPieces(colour, CtcRecogniser::kWidth);
+}
+
+bool insideAny(const cv::Point2f& point, const std::vector<cv::RotatedRect>& boxes) {
+  for (const cv::RotatedRect& box : boxes)
+    if (box.boundingRect2f().contains(point)) return true;
+  return false;
+}
+
+bool overlapsAny(const cv::RotatedRect& box, const std::vector<cv::RotatedRect>& others) {
+  const cv::Rect2f bounds = box.boundingRect2f();
+  for (const cv::RotatedRect& other : others)
+    if ((bounds & other.boundingRect2f()).area() > 0) return true;
+  return false;
+}
+
 }  // namespace
 
 TextModel::TextModel() {
@@ -186,26 +222,28 @@ std::vector<TextObservation> TextModel::readLines(const Image& picture) {
     return {};
   cv::Mat rgb(picture.height, picture.width, CV_8UC3, const_cast<uint8_t*>(picture.rgb.data()));
 
-  cv::Mat input = detectorInput(rgb);
-  // Once run, the network gives no text lines at all for an input of
-  // another size; a picture of a new size gets a freshly loaded network.
-  cv::Size inputSize(input.size[3], input.size[2]);
-  if (inputSize != detectorInputSize_) {
-    if (detectorInputSize_ != cv::Size()) detector_ = loadDetector();
-    detectorInputSize_ = inputSize;
-  }
-  detector_.setInput(input);
-  cv::Mat output = detector_.forward();  // 1 × 1 × H × W
-  cv::Mat probability(output.size[2], output.size[3], CV_32F, output.ptr<float>());
+  const double scale = std::min(1.0, double(kDetectorLimit) / std::max(rgb.cols, rgb.rows));
+  std::vector<cv::RotatedRect> boxes = detectedBoxes(detector_, detectorInputSize_, rgb, scale);
+  std::vector<cv::RotatedRect> small;
+  for (const cv::Rect& tile : smallTextTiles(rgb, boxes, kTileSide, kMostTiles))
+    for (cv::RotatedRect box : detectedBoxes(tileDetector_, tileInputSize_, rgb(tile), kTileZoom)) {
+      box.center += cv::Point2f(tile.tl());
+      if (!cutByTile(box.boundingRect2f(), tile, rgb.size()) && !overlapsAny(box, boxes)) small.push_back(box);
+    }
+  boxes.insert(boxes.end(), small.begin(), small.end());
   std::vector<cv::RotatedRect> lines;
-  for (const cv::RotatedRect& line : joinedWords(inReadingOrder(textLines(
-           probability, float(picture.width) / probability.cols, float(picture.height) / probability.rows))))
+  for (const cv::RotatedRect& line : joinedWords(inReadingOrder(std::move(boxes))))
     for (const cv::RotatedRect& row : stackedLines(rgb, line))
       for (const cv::RotatedRect& part : widgetParts(rgb, row)) lines.push_back(part);
 
   std::vector<cv::Mat> crops;
   double widthRead = 0;
-  for (const auto& line : lines) {
+  for (size_t i = 0; i < lines.size(); ++i) {
+    const cv::RotatedRect& line = lines[i];
+    if (insideAny(line.center, small)) {  // not Tesseract's to read
+      crops.emplace_back();
+      continue;
+    }
     cv::Mat crop = lineCrop(rgb, line, kLineHeight);
     const double width = double(crop.cols) / kLineHeight;
     if (widthRead + width > kMostLineWidth) break;
@@ -219,7 +257,8 @@ std::vector<TextObservation> TextModel::readLines(const Image& picture) {
   std::vector<std::vector<ReadWord>> words(crops.size());
   auto readShare = [&](tesseract::TessBaseAPI& api, size_t from, size_t to) {
     SerialOpenMp serial;  // a setting of the calling thread
-    for (size_t i = from; i < to; ++i) observations[i] = readCrop(api, crops[i], words[i]);
+    for (size_t i = from; i < to; ++i)
+      if (!crops[i].empty()) observations[i] = readCrop(api, crops[i], words[i]);
     api.Clear();
   };
   if (crops.size() < kLinesForTwoReaders) {
@@ -244,7 +283,14 @@ std::vector<TextObservation> TextModel::readLines(const Image& picture) {
     }
     if (failure) std::rethrow_exception(failure);
   }
-  int widthLeft = rereadUnsure(rgb, lines, words, observations, int(kMostRereadWidth - kRereadWidthPerLine * widthRead));
+  // The small lines' readings come out of the second readings' budget, first.
+  int widthLeft = int(kMostRereadWidth - kRereadWidthPerLine * widthRead);
+  for (const SmallLine& line : smallLinesToRead(rgb, lines, small, widthLeft / CtcRecogniser::kWidth)) {
+    if (line.pieces.empty()) continue;
+    widthLeft -= int(line.pieces.size()) * CtcRecogniser::kWidth;
+    observations[line.index] = readSmallLine(line);
+  }
+  widthLeft = rereadUnsure(rgb, lines, words, observations, widthLeft);
   rereadDoubtfulWords(rgb, lines, words, observations, std::max(widthLeft, kLeastWordRereads * CtcRecogniser::kWidth));
   for (TextObservation& observation : observations) {
     if (!observation.top) continue;
@@ -252,6 +298,80 @@ std::vector<TextObservation> TextModel::readLines(const Image& picture) {
     if (readsAsNoise(observation.top->string, observation.top->confidence, english())) observation.top.reset();
   }
   return observations;
+}
+
+std::vector<TextModel::SmallLine> TextModel::smallLinesToRead(const cv::Mat& rgb,
+                                                              const std::vector<cv::RotatedRect>& lines,
+                                                              const std::vector<cv::RotatedRect>& small,
+                                                              int most) {
+  // Lines found only in the enlarged squares are read by the CTC recogniser,
+  // in pieces of whole words where they are too long for it: at 5 to 8
+  // pixels tall Tesseract makes nothing of them, while that one, trained on
+  // small and blurred writing, reads most. Each piece costs that recogniser
+  // a full input, so only `most` are read: lines of one piece before longer
+  // ones, and of those, the ones that start furthest left, as in a menu or
+  // a list the labels come before the shortcuts and sizes beside them.
+  // The rest are not read at all, as Tesseract's readings of them would be
+  // mostly junk.
+  std::vector<SmallLine> found;
+  for (size_t i = 0; i < lines.size(); ++i) {
+    if (!insideAny(lines[i].center, small)) continue;
+    SmallLine line{i, lineColourCrop(rgb, lines[i], CtcRecogniser::kHeight), {}};
+    line.pieces = linePieces(line.colour);
+    if (!line.pieces.empty()) found.push_back(std::move(line));
+  }
+  auto left = [&](const SmallLine& line) { return lines[line.index].boundingRect2f().x; };
+  std::stable_sort(found.begin(), found.end(), [&](const SmallLine& a, const SmallLine& b) {
+    if (a.pieces.size() != b.pieces.size()) return a.pieces.size() < b.pieces.size();
+    return left(a) < left(b);
+  });
+  for (SmallLine& line : found) {
+    if (int(line.pieces.size()) > most) line.pieces.clear();
+    most -= int(line.pieces.size());
+  }
+  return found;
+}
+
+std::optional<RecognizedText> TextModel::readInPieces(const cv::Mat& colour, const std::vector<Columns>& pieces) {
+  // The pieces' readings joined, sure as they are on average, letter by letter.
+  std::string joined;
+  double sureness = 0;
+  size_t characters = 0;
+  for (const Columns& piece : pieces) {
+    std::optional<RecognizedText> reading = ctcRecogniser().read(colour.colRange(piece.from, piece.to).clone());
+    if (!reading) continue;
+    std::string cleaned = cleanedReading(wordsOf(*reading));
+    if (cleaned.empty()) continue;
+    const size_t count = counted(cleaned).characters;
+    joined += (joined.empty() ? "" : " ") + cleaned;
+    sureness += double(reading->confidence) * count;
+    characters += count;
+  }
+  if (characters == 0) return std::nullopt;
+  return RecognizedText{joined, readingConfidence(float(100 * sureness / characters), joined)};
+}
+
+TextObservation TextModel::readSmallLine(const SmallLine& line) {
+  TextObservation observation;
+  std::optional<RecognizedText> reading = readInPieces(line.colour, line.pieces);
+  if (reading && keepsSmallReading(*reading, english())) observation.top = std::move(reading);
+  return observation;
+}
+
+std::vector<cv::RotatedRect> TextModel::detectedBoxes(cv::dnn::Net& net, cv::Size& inputSize, const cv::Mat& rgb,
+                                                      double scale) {
+  cv::Mat input = detectorInput(rgb, scale);
+  // Once run, a network gives no text lines at all for an input of another
+  // size; a picture of a new size gets a freshly loaded network.
+  cv::Size size(input.size[3], input.size[2]);
+  if (size != inputSize) {
+    if (inputSize != cv::Size() || net.empty()) net = loadDetector();
+    inputSize = size;
+  }
+  net.setInput(input);
+  cv::Mat output = net.forward();  // 1 × 1 × H × W
+  cv::Mat probability(output.size[2], output.size[3], CV_32F, output.ptr<float>());
+  return textLines(probability, float(rgb.cols) / probability.cols, float(rgb.rows) / probability.rows);
 }
 
 int TextModel::rereadUnsure(const cv::Mat& rgb, const std::vector<cv::RotatedRect>& lines,

@@ -12,11 +12,14 @@
 #include "vision/ctc_recogniser.h"
 #include "vision/language_correction.h"
 #include "vision/reading_cleanup.h"
+#include "vision/word_reread.h"
 #include "vision/vision.h"
 
 // Reads text lines: the PP-OCR text detector (run by OpenCV's DNN module)
-// finds the lines, Tesseract's LSTM recogniser reads each one, and PP-OCR's
-// CTC recogniser reads again the short ones Tesseract is unsure of.
+// finds the lines, looking again, enlarged, at squares where writing too
+// small for it may be; Tesseract's LSTM recogniser reads each line, except
+// those found only there, which PP-OCR's CTC recogniser reads; and that
+// one reads again the short lines Tesseract is unsure of.
 class TextModel {
  public:
   // Loads the embedded detector and finds the English Tesseract data, loaded
@@ -51,10 +54,35 @@ class TextModel {
   void rereadDoubtfulWords(const cv::Mat& rgb, const std::vector<cv::RotatedRect>& lines,
                            std::vector<std::vector<ReadWord>>& words, std::vector<TextObservation>& observations,
                            int widthLeft);
+  // A line of small writing to be read by the CTC recogniser: which of the
+  // lines it is, its colour crop, and the columns of the pieces it is read in.
+  struct SmallLine {
+    size_t index = 0;
+    cv::Mat colour;
+    std::vector<Columns> pieces;
+  };
+  // The lines found only in the enlarged squares (`small`), each with the
+  // pieces to read it by, at most `most` pieces in all; no pieces for the
+  // lines left unread.
+  static std::vector<SmallLine> smallLinesToRead(const cv::Mat& rgb, const std::vector<cv::RotatedRect>& lines,
+                                                 const std::vector<cv::RotatedRect>& small, int most);
+  // The CTC recogniser's readings of `pieces` of a line's colour crop,
+  // cleaned up as Tesseract's are and joined by spaces, with their mean
+  // confidence letter by letter; none when nothing was read.
+  std::optional<RecognizedText> readInPieces(const cv::Mat& colour, const std::vector<Columns>& pieces);
+  // The reading of a line of small writing, cleaned up as Tesseract's are,
+  // when keepsSmallReading keeps it.
+  TextObservation readSmallLine(const SmallLine& line);
   CtcRecogniser& ctcRecogniser();  // loaded when first needed
   const Lexicon& english();        // indexed when first needed
+  // The detector's text-line boxes in `rgb` seen at `scale`, by `net`, which
+  // is (re)loaded when `inputSize`, the size it last ran at, changes.
+  std::vector<cv::RotatedRect> detectedBoxes(cv::dnn::Net& net, cv::Size& inputSize, const cv::Mat& rgb,
+                                             double scale);
   cv::dnn::Net detector_;
   cv::Size detectorInputSize_;  // of the pictures the network has run on
+  cv::dnn::Net tileDetector_;   // for the enlarged squares, loaded when first needed
+  cv::Size tileInputSize_;
   std::string tessdata_;
   std::array<std::unique_ptr<tesseract::TessBaseAPI>, 2> recognisers_;
   std::unique_ptr<CtcRecogniser> ctcRecogniser_;

@@ -107,4 +107,23 @@ TEST(TextModel, ReadsSmallGreyShortcutsThatTesseractGarbles) {
   EXPECT_NE(std::find(read.begin(), read.end(), "Ctrl+N"), read.end()) << ::testing::PrintToString(read);
 }
 
+// A screen recorded at 1920 × 1080 comes in at 720 × 405, and a menu's
+// labels with it at 5 pixels tall: too small for the detector at the
+// frame's size, found when it looks again at an enlarged square, and read
+// by the CTC recogniser.
+TEST(TextModel, ReadsMenuLabelsShrunkBelowWhatTheDetectorSees) {
+  const std::vector<std::string> labels = {"New Window", "Open Recent", "Save", "Reload", "Detach Tab", "Close Window"};
+  std::string graph = "color=c=0xf6f6f6:size=1920x1080";
+  for (size_t row = 0; row < labels.size(); ++row)
+    graph += ",drawtext=fontfile=/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf:text='" + labels[row] +
+             "':fontsize=13:fontcolor=0x303030:x=480:y=" + std::to_string(200 + 26 * row);
+  TextModel model;
+  std::vector<std::string> read;
+  for (const TextObservation& o : model.textObservations(loadPhoto("shrunk-menu", "-f lavfi -i \"" + graph + "\"")))
+    if (o.top) read.push_back(o.top->string);
+  int exact = 0;
+  for (const std::string& line : read) exact += std::find(labels.begin(), labels.end(), line) != labels.end();
+  EXPECT_GE(exact, 3) << ::testing::PrintToString(read);
+}
+
 }  // namespace
