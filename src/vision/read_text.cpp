@@ -8,8 +8,6 @@
 
 namespace {
 
-constexpr float kConfidenceFloor = 0.4f;
-
 // Space separators, tab, the line breaks U+000A to U+000D, NEL, and the line
 // and paragraph separators.
 bool isTrimmed(int32_t c) {

@@ -5,8 +5,10 @@
 #include "base/image.h"
 #include "vision/vision.h"
 
-// Shorter text (in characters, after trimming) is never shown.
+// Shorter text (in characters, after trimming) is never shown, nor text
+// read with at most kConfidenceFloor confidence.
 constexpr int kMinimumCharacters = 2;
+constexpr float kConfidenceFloor = 0.4f;
 
 // The legible text lines of `picture`: the service's best reading of each
 // piece of text, kept when its confidence is above 0.4 and it still has at

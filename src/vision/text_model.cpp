@@ -389,11 +389,14 @@ int TextModel::rereadUnsure(const cv::Mat& rgb, const std::vector<cv::RotatedRec
     if (widthLeft < CtcRecogniser::kWidth) break;
     std::optional<RecognizedText>& reading = observations[i].top;
     cv::Mat colour = lineColourCrop(rgb, lines[i], CtcRecogniser::kHeight);
-    if (colour.cols > CtcRecogniser::kWidth) continue;
-    widthLeft -= CtcRecogniser::kWidth;
-    std::optional<RecognizedText> second = ctcRecogniser().read(colour);
+    if (colour.cols > CtcRecogniser::kWidth && !worthReadingInPieces(*reading)) continue;
+    const std::vector<Columns> pieces = linePieces(colour);
+    const int width = int(pieces.size()) * CtcRecogniser::kWidth;
+    if (pieces.empty() || width > widthLeft) continue;
+    widthLeft -= width;
+    std::optional<RecognizedText> second = readInPieces(colour, pieces);
     if (!second) continue;
-    std::string cleaned = withoutGlyphBefore(cleanedReading(wordsOf(*second)), reading->string);
+    std::string cleaned = withoutGlyphBefore(second->string, reading->string);
     if (cleaned.empty()) continue;
     const float confidence = readingConfidence(100 * second->confidence, cleaned);
     if (confidence >= kSureReading && confidence > reading->confidence) {

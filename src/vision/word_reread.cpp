@@ -22,6 +22,10 @@ bool worthReadingAgain(const RecognizedText& reading) {
   return reading.confidence < kSureReading && counted(reading.string).characters >= kMinimumCharacters;
 }
 
+bool worthReadingInPieces(const RecognizedText& reading) {
+  return worthReadingAgain(reading) && reading.confidence <= kConfidenceFloor;
+}
+
 bool worthRereading(const ReadWord& word, const Lexicon& english) {
   if (word.confidence >= kDoubtfulWord) return false;
   return counted(word.text).letters >= kDoubtfulLetters && !english.contains(withoutMarksAround(word.text));

@@ -17,6 +17,11 @@
 // readings is better spent on lines of writing.
 constexpr float kSureReading = 0.8f;
 bool worthReadingAgain(const RecognizedText& reading);
+// Whether such a line may be read again in pieces of whole words when it is
+// too wide for the CTC recogniser: only when its reading would not be shown
+// (kConfidenceFloor or less). Surer ones keep Tesseract's reading, which
+// keeps the gaps between words that the pieces' readings often lose.
+bool worthReadingInPieces(const RecognizedText& reading);
 
 // Single words of a line Tesseract read, which it was unsure of, read again
 // by the CTC recogniser on their own: a line too long for that recogniser

@@ -7,13 +7,23 @@ namespace {
 const Lexicon kEnglish("detach\ngalleries\ngeneral\n");
 
 TEST(WordReread, ReadsAgainWholeLinesOfWritingItIsUnsureOf) {
-  const std::pair<RecognizedText, bool> rows[] = {
-      {{"Lock", 0.53f}, true}, {{"px", 0.05f}, true}, {{"Show grid", 0.799f}, true},
-      {{"Show grid", 0.8f}, false},                        // sure enough
-      {{"e", 0.0f}, false}, {{"9", 0.3f}, false},          // one character: an icon
-      {{"\xC3\xA9", 0.1f}, false}, {{"\xC3\xA9t", 0.1f}, true},  // characters, not bytes
+  // The reading; whether it is read again; whether, too wide to be read at
+  // once, it is read again in pieces (only what would not be shown).
+  const struct {
+    RecognizedText reading;
+    bool again, inPieces;
+  } rows[] = {
+      {{"Lock", 0.53f}, true, false}, {{"px", 0.05f}, true, true}, {{"Show grid", 0.799f}, true, false},
+      {{"Gus GENERAL PURLEC UACUNse", 0.4f}, true, true},   // not shown
+      {{"Gus GENERAL PURLEC UACUNse", 0.41f}, true, false},  // shown: Tesseract keeps it
+      {{"Show grid", 0.8f}, false, false},                   // sure enough
+      {{"e", 0.0f}, false, false}, {{"9", 0.3f}, false, false},  // one character: an icon
+      {{"\xC3\xA9", 0.1f}, false, false}, {{"\xC3\xA9t", 0.1f}, true, true},  // characters, not bytes
   };
-  for (const auto& [reading, worth] : rows) EXPECT_EQ(worthReadingAgain(reading), worth) << reading.string;
+  for (const auto& row : rows) {
+    EXPECT_EQ(worthReadingAgain(row.reading), row.again) << row.reading.string;
+    EXPECT_EQ(worthReadingInPieces(row.reading), row.inPieces) << row.reading.string << " " << row.reading.confidence;
+  }
 }
 
 TEST(WordReread, ReadsAgainOnlyDoubtfulWordsThatAreNotEnglish) {
