@@ -348,13 +348,15 @@ std::optional<RecognizedText> TextModel::readInPieces(const cv::Mat& colour, con
     characters += count;
   }
   if (characters == 0) return std::nullopt;
-  return RecognizedText{joined, readingConfidence(float(100 * sureness / characters), joined)};
+  return RecognizedText{joined, float(sureness / characters)};
 }
 
 TextObservation TextModel::readSmallLine(const SmallLine& line) {
   TextObservation observation;
   std::optional<RecognizedText> reading = readInPieces(line.colour, line.pieces);
-  if (reading && keepsSmallReading(*reading, english())) observation.top = std::move(reading);
+  if (!reading) return observation;
+  RecognizedText kept{reading->string, readingConfidence(100 * reading->confidence, reading->string)};
+  if (keepsSmallReading(kept, english())) observation.top = std::move(kept);
   return observation;
 }
 

@@ -67,8 +67,9 @@ class TextModel {
   static std::vector<SmallLine> smallLinesToRead(const cv::Mat& rgb, const std::vector<cv::RotatedRect>& lines,
                                                  const std::vector<cv::RotatedRect>& small, int most);
   // The CTC recogniser's readings of `pieces` of a line's colour crop,
-  // cleaned up as Tesseract's are and joined by spaces, with their mean
-  // confidence letter by letter; none when nothing was read.
+  // cleaned up as Tesseract's are and joined by spaces, with the
+  // recogniser's mean confidence in them letter by letter (before
+  // readingConfidence); none when nothing was read.
   std::optional<RecognizedText> readInPieces(const cv::Mat& colour, const std::vector<Columns>& pieces);
   // The reading of a line of small writing, cleaned up as Tesseract's are,
   // when keepsSmallReading keeps it.
