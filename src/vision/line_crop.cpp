@@ -122,6 +122,19 @@ Colours lineColours(const cv::Mat& colour) {
   return {middleSums[inkBin] / middle[inkBin], ground};
 }
 
+}  // namespace
+
+int medianGrey(const cv::Mat& grey) {
+  std::array<int, 256> histogram{};
+  for (int y = 0; y < grey.rows; ++y)
+    for (const uint8_t* p = grey.ptr<uint8_t>(y); p != grey.ptr<uint8_t>(y) + grey.cols; ++p) ++histogram[*p];
+  int median = 0;
+  for (int seen = 0; median < 255 && (seen += histogram[size_t(median)]) * 2 < int(grey.total());) ++median;
+  return median;
+}
+
+namespace {
+
 // Paints the ground colour (255) over every stroke that touches the edge of
 // `grey` (dark writing on a light ground). The padded box leaves free ground
 // around the line, so what reaches its edge is not part of the line: the
@@ -132,11 +145,7 @@ Colours lineColours(const cv::Mat& colour) {
 void clearBorders(cv::Mat& grey) {
   // Writing is what is darker than half the ground's level, the ground being
   // the median grey (lighter than pure white where the contrast is low).
-  std::array<int, 256> histogram{};
-  for (int y = 0; y < grey.rows; ++y)
-    for (const uint8_t* p = grey.ptr<uint8_t>(y); p != grey.ptr<uint8_t>(y) + grey.cols; ++p) ++histogram[*p];
-  int median = 0;
-  for (int seen = 0; median < 255 && (seen += histogram[size_t(median)]) * 2 < int(grey.total());) ++median;
+  const int median = medianGrey(grey);
   cv::Mat labels, stats, centroids;
   int count = cv::connectedComponentsWithStats(grey < median / 2, labels, stats, centroids, 8, CV_32S);
   std::vector<uint8_t> border(size_t(count), 0);

@@ -2,6 +2,10 @@
 #include <opencv2/core.hpp>
 #include <vector>
 
+// The median level of an 8-bit grey picture: the ground of a line crop,
+// whatever the writing's colour.
+int medianGrey(const cv::Mat& grey);
+
 // The text line inside `box` cut out of `rgb` (CV_8UC3), upright and in
 // colour: the box plus a quarter of its height on every side, scaled to
 // `lineHeight` rows.

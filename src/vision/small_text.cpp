@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <opencv2/imgproc.hpp>
 
+#include "vision/line_crop.h"
+
 namespace {
 
 // A pixel is a stroke when it is darker or lighter by kStrokeContrast than
@@ -73,11 +75,7 @@ constexpr int kInkContrast = 48;
 std::vector<bool> inkColumns(const cv::Mat& colour) {
   cv::Mat gray;
   cv::cvtColor(colour, gray, cv::COLOR_RGB2GRAY);
-  int counts[256] = {0};
-  for (int y = 0; y < gray.rows; ++y)
-    for (int x = 0; x < gray.cols; ++x) ++counts[gray.at<uint8_t>(y, x)];
-  int ground = 0;
-  for (size_t seen = 0; 2 * (seen + counts[ground]) < gray.total(); ++ground) seen += counts[ground];
+  const int ground = medianGrey(gray);
   std::vector<bool> ink(colour.cols);
   for (int y = colour.rows / 3; y < colour.rows - colour.rows / 3; ++y)
     for (int x = 0; x < colour.cols; ++x)
@@ -134,7 +132,7 @@ std::vector<cv::Rect> smallTextTiles(const cv::Mat& rgb, const std::vector<cv::R
     const cv::Point centre = (held.tl() + held.br()) / 2;
     best.x = std::clamp(centre.x - side / 2, 0, rgb.cols - side);
     best.y = std::clamp(centre.y - side / 2, 0, rgb.rows - side);
-      tiles.push_back(best);
+    tiles.push_back(best);
     detail(best).setTo(0);
   }
   return tiles;
