@@ -224,23 +224,27 @@ std::vector<TextObservation> TextModel::readLines(const Image& picture) {
 
   const double scale = std::min(1.0, double(kDetectorLimit) / std::max(rgb.cols, rgb.rows));
   std::vector<cv::RotatedRect> boxes = detectedBoxes(detector_, detectorInputSize_, rgb, scale);
-  std::vector<cv::RotatedRect> small;
+  std::vector<cv::RotatedRect> smallBoxes;
   for (const cv::Rect& tile : smallTextTiles(rgb, boxes, kTileSide, kMostTiles))
     for (cv::RotatedRect box : detectedBoxes(tileDetector_, tileInputSize_, rgb(tile), kTileZoom)) {
       box.center += cv::Point2f(tile.tl());
-      if (!cutByTile(box.boundingRect2f(), tile, rgb.size()) && !overlapsAny(box, boxes)) small.push_back(box);
+      if (!cutByTile(box.boundingRect2f(), tile, rgb.size()) && !overlapsAny(box, boxes)) smallBoxes.push_back(box);
     }
-  boxes.insert(boxes.end(), small.begin(), small.end());
+  boxes.insert(boxes.end(), smallBoxes.begin(), smallBoxes.end());
   std::vector<cv::RotatedRect> lines;
   for (const cv::RotatedRect& line : joinedWords(inReadingOrder(std::move(boxes))))
     for (const cv::RotatedRect& row : stackedLines(rgb, line))
       for (const cv::RotatedRect& part : widgetParts(rgb, row)) lines.push_back(part);
 
+  // Which lines were found only in the enlarged squares: not Tesseract's to read.
+  std::vector<bool> small(lines.size());
+  for (size_t i = 0; i < lines.size(); ++i) small[i] = insideAny(lines[i].center, smallBoxes);
+
   std::vector<cv::Mat> crops;
   double widthRead = 0;
   for (size_t i = 0; i < lines.size(); ++i) {
     const cv::RotatedRect& line = lines[i];
-    if (insideAny(line.center, small)) {  // not Tesseract's to read
+    if (small[i]) {
       crops.emplace_back();
       continue;
     }
@@ -252,6 +256,7 @@ std::vector<TextObservation> TextModel::readLines(const Image& picture) {
   }
   if (crops.empty()) return {};
   lines.resize(crops.size());
+  small.resize(crops.size());
 
   std::vector<TextObservation> observations(crops.size());
   std::vector<std::vector<ReadWord>> words(crops.size());
@@ -302,8 +307,7 @@ std::vector<TextObservation> TextModel::readLines(const Image& picture) {
 
 std::vector<TextModel::SmallLine> TextModel::smallLinesToRead(const cv::Mat& rgb,
                                                               const std::vector<cv::RotatedRect>& lines,
-                                                              const std::vector<cv::RotatedRect>& small,
-                                                              int most) {
+                                                              const std::vector<bool>& small, int most) {
   // Lines found only in the enlarged squares are read by the CTC recogniser,
   // in pieces of whole words where they are too long for it: at 5 to 8
   // pixels tall Tesseract makes nothing of them, while that one, trained on
@@ -315,7 +319,7 @@ std::vector<TextModel::SmallLine> TextModel::smallLinesToRead(const cv::Mat& rgb
   // mostly junk.
   std::vector<SmallLine> found;
   for (size_t i = 0; i < lines.size(); ++i) {
-    if (!insideAny(lines[i].center, small)) continue;
+    if (!small[i]) continue;
     SmallLine line{i, lineColourCrop(rgb, lines[i], CtcRecogniser::kHeight), {}};
     line.pieces = linePieces(line.colour);
     if (!line.pieces.empty()) found.push_back(std::move(line));

@@ -61,11 +61,11 @@ class TextModel {
     cv::Mat colour;
     std::vector<Columns> pieces;
   };
-  // The lines found only in the enlarged squares (`small`), each with the
-  // pieces to read it by, at most `most` pieces in all; no pieces for the
-  // lines left unread.
+  // The lines found only in the enlarged squares (those `small` marks), each
+  // with the pieces to read it by, at most `most` pieces in all; no pieces
+  // for the lines left unread.
   static std::vector<SmallLine> smallLinesToRead(const cv::Mat& rgb, const std::vector<cv::RotatedRect>& lines,
-                                                 const std::vector<cv::RotatedRect>& small, int most);
+                                                 const std::vector<bool>& small, int most);
   // The CTC recogniser's readings of `pieces` of a line's colour crop,
   // cleaned up as Tesseract's are and joined by spaces, with the
   // recogniser's mean confidence in them letter by letter (before
