@@ -69,18 +69,33 @@ std::vector<int> starts(int length, int side) {
 // from the line's ground, the crop's median brightness.
 constexpr int kInkContrast = 48;
 
-// Whether each column of `colour` holds ink in its middle third, where
-// small letters have their bodies; the crop's other rows take in the
+// How many pixels of ink each column of `colour` holds in its middle third,
+// where small letters have their bodies; the crop's other rows take in the
 // neighbouring lines and highlights where the line is not quite level.
-std::vector<bool> inkColumns(const cv::Mat& colour) {
+std::vector<int> inkInColumns(const cv::Mat& colour) {
   cv::Mat gray;
   cv::cvtColor(colour, gray, cv::COLOR_RGB2GRAY);
   const int ground = medianGrey(gray);
-  std::vector<bool> ink(colour.cols);
+  std::vector<int> ink(colour.cols);
   for (int y = colour.rows / 3; y < colour.rows - colour.rows / 3; ++y)
     for (int x = 0; x < colour.cols; ++x)
-      if (std::abs(gray.at<uint8_t>(y, x) - ground) >= kInkContrast) ink[x] = true;
+      if (std::abs(gray.at<uint8_t>(y, x) - ground) >= kInkContrast) ++ink[x];
   return ink;
+}
+
+// Columns [from, to) of a word wider than `widest`, as pieces each at most
+// that wide, every one after the first going on with the word. Each cut is
+// at the column of least ink in the second half of its piece (the furthest
+// on of those), between two letters where there is such a column.
+void cutWord(int from, int to, int widest, const std::vector<int>& ink, std::vector<Piece>& pieces) {
+  for (bool inWord = false; to - from > widest; inWord = true) {
+    int cut = from + widest;
+    for (int x = cut - 1; x > from + widest / 2; --x)
+      if (ink[x] < ink[cut]) cut = x;
+    pieces.push_back({{from, cut}, inWord});
+    from = cut;
+  }
+  pieces.push_back({{from, to}, true});
 }
 
 }  // namespace
@@ -143,30 +158,33 @@ bool keepsSmallReading(const RecognizedText& reading, const Lexicon& english) {
          (reading.confidence >= kLeastSmallReading && allEnglishWords(reading.string, english));
 }
 
-std::vector<Columns> wordPieces(const cv::Mat& colour, int widest) {
-  const std::vector<bool> ink = inkColumns(colour);
+std::vector<Piece> wordPieces(const cv::Mat& colour, int widest) {
+  const std::vector<int> ink = inkInColumns(colour);
   // Words: runs of columns with ink, joined across gaps narrower than a word gap.
   const int wordGap = std::max(1, int(kWordGap * colour.rows));
   std::vector<Columns> words;
   for (int x = 0; x < colour.cols;) {
-    if (!ink[x]) { ++x; continue; }
+    if (ink[x] == 0) { ++x; continue; }
     int end = x;
-    while (end < colour.cols && ink[end]) ++end;
+    while (end < colour.cols && ink[end] > 0) ++end;
     if (!words.empty() && x - words.back().to < wordGap) words.back().to = end;
     else words.push_back({x, end});
     x = end;
   }
-  if (words.empty()) return {};
   // Whole words packed into pieces, each cut in the middle of the gaps
   // around it (or at the crop's ends).
   auto cutBefore = [&](size_t i) { return i == 0 ? 0 : (words[i - 1].to + words[i].from) / 2; };
   auto cutAfter = [&](size_t i) { return i + 1 == words.size() ? colour.cols : (words[i].to + words[i + 1].from) / 2; };
-  std::vector<Columns> pieces;
+  std::vector<Piece> pieces;
   for (size_t first = 0; first < words.size();) {
     size_t last = first;
-    if (cutAfter(last) - cutBefore(first) > widest) return {};
+    if (cutAfter(first) - cutBefore(first) > widest) {
+      cutWord(cutBefore(first), cutAfter(first), widest, ink, pieces);
+      ++first;
+      continue;
+    }
     while (last + 1 < words.size() && cutAfter(last + 1) - cutBefore(first) <= widest) ++last;
-    pieces.push_back({cutBefore(first), cutAfter(last)});
+    pieces.push_back({{cutBefore(first), cutAfter(last)}});
     first = last + 1;
   }
   return pieces;

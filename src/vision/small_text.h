@@ -25,10 +25,20 @@ constexpr float kSureSmallReading = 0.75f;
 constexpr float kLeastSmallReading = 0.5f;
 bool keepsSmallReading(const RecognizedText& reading, const Lexicon& english);
 
+// A piece of a line's colour crop, read on its own: its columns, and
+// whether it goes on with the word the piece before it ends in (a word too
+// wide to be read at once, as a path or a web address is, cut between two
+// of its letters), when its reading joins that one's without a space.
+struct Piece {
+  Columns columns;
+  bool inWord = false;
+};
+
 // A colour crop of a line (as lineColourCrop cuts it) too wide to be read
-// at once, as pieces of whole words, each at most `widest` columns: cut in
-// the middle of gaps at least kWordGap of the crop's height wide, with no
-// ink in the middle third of rows. None when the line has no ink or a single
-// word is wider than `widest`.
+// at once, as pieces each at most `widest` columns: whole words, cut in the
+// middle of gaps at least kWordGap of the crop's height wide, with no ink in
+// the middle third of rows. A word wider than `widest` is a piece, or
+// several, of its own, cut at the column with the least ink in the second
+// half of each. None when the line has no ink.
 constexpr float kWordGap = 0.2f;
-std::vector<Columns> wordPieces(const cv::Mat& colour, int widest);
+std::vector<Piece> wordPieces(const cv::Mat& colour, int widest);

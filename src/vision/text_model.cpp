@@ -170,9 +170,9 @@ bool cutByTile(const cv::Rect2f& box, const cv::Rect& tile, cv::Size frame) {
 }
 
 // A line's colour crop as the CTC recogniser reads it: whole, or in pieces
-// of whole words where it is too wide; none when even a word is.
-std::vector<Columns> linePieces(const cv::Mat& colour) {
-  if (colour.cols <= CtcRecogniser::kWidth) return {Columns{0, colour.cols}};
+// of whole words (or of a word) where it is too wide.
+std::vector<Piece> linePieces(const cv::Mat& colour) {
+  if (colour.cols <= CtcRecogniser::kWidth) return {Piece{{0, colour.cols}}};
   return wordPieces(colour, CtcRecogniser::kWidth);
 }
 
@@ -336,18 +336,24 @@ std::vector<TextModel::SmallLine> TextModel::smallLinesToRead(const cv::Mat& rgb
   return found;
 }
 
-std::optional<RecognizedText> TextModel::readInPieces(const cv::Mat& colour, const std::vector<Columns>& pieces) {
-  // The pieces' readings joined, sure as they are on average, letter by letter.
+std::optional<RecognizedText> TextModel::readInPieces(const cv::Mat& colour, const std::vector<Piece>& pieces) {
+  // The pieces' readings joined, sure as they are on average, letter by
+  // letter; a piece that goes on with a word joins the one before it whole.
   std::string joined;
   double sureness = 0;
   size_t characters = 0;
-  for (const Columns& piece : pieces) {
-    std::optional<RecognizedText> reading = ctcRecogniser().read(colour.colRange(piece.from, piece.to).clone());
+  bool lastRead = false;
+  for (const Piece& piece : pieces) {
+    const bool goesOn = piece.inWord && lastRead;
+    lastRead = false;
+    std::optional<RecognizedText> reading =
+        ctcRecogniser().read(colour.colRange(piece.columns.from, piece.columns.to).clone());
     if (!reading) continue;
     std::string cleaned = cleanedReading(wordsOf(*reading));
     if (cleaned.empty()) continue;
+    lastRead = true;
     const size_t count = counted(cleaned).characters;
-    joined += (joined.empty() ? "" : " ") + cleaned;
+    joined += (joined.empty() || goesOn ? "" : " ") + cleaned;
     sureness += double(reading->confidence) * count;
     characters += count;
   }
@@ -396,7 +402,7 @@ int TextModel::rereadUnsure(const cv::Mat& rgb, const std::vector<cv::RotatedRec
     std::optional<RecognizedText>& reading = observations[i].top;
     cv::Mat colour = lineColourCrop(rgb, lines[i], CtcRecogniser::kHeight);
     if (colour.cols > CtcRecogniser::kWidth && !worthReadingInPieces(*reading)) continue;
-    const std::vector<Columns> pieces = linePieces(colour);
+    const std::vector<Piece> pieces = linePieces(colour);
     const int width = int(pieces.size()) * CtcRecogniser::kWidth;
     if (pieces.empty() || width > widthLeft) continue;
     widthLeft -= width;

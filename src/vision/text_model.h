@@ -12,6 +12,7 @@
 #include "vision/ctc_recogniser.h"
 #include "vision/language_correction.h"
 #include "vision/reading_cleanup.h"
+#include "vision/small_text.h"
 #include "vision/word_reread.h"
 #include "vision/vision.h"
 
@@ -59,7 +60,7 @@ class TextModel {
   struct SmallLine {
     size_t index = 0;
     cv::Mat colour;
-    std::vector<Columns> pieces;
+    std::vector<Piece> pieces;
   };
   // The lines found only in the enlarged squares (those `small` marks), each
   // with the pieces to read it by, at most `most` pieces in all; no pieces
@@ -70,7 +71,7 @@ class TextModel {
   // cleaned up as Tesseract's are and joined by spaces, with the
   // recogniser's mean confidence in them letter by letter (before
   // readingConfidence); none when nothing was read.
-  std::optional<RecognizedText> readInPieces(const cv::Mat& colour, const std::vector<Columns>& pieces);
+  std::optional<RecognizedText> readInPieces(const cv::Mat& colour, const std::vector<Piece>& pieces);
   // The reading of a line of small writing, cleaned up as Tesseract's are,
   // when keepsSmallReading keeps it.
   TextObservation readSmallLine(const SmallLine& line);

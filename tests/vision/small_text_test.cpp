@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <opencv2/imgproc.hpp>
+#include <tuple>
 
 #include "support/photos.h"
 #include "vision/embedded_models.h"
@@ -77,30 +78,39 @@ cv::Mat lineWithWords(int width, const std::vector<std::pair<int, int>>& words) 
 
 TEST(WordPieces, CutsInTheMiddleOfWordGapsIntoPiecesThatFit) {
   using Spans = std::vector<std::pair<int, int>>;
+  using Pieces = std::vector<std::tuple<int, int, bool>>;  // from, to, goes on with a word
   const struct {
     const char* what;
     int width;
     Spans words;
-    Spans pieces;
+    Pieces pieces;
   } cases[] = {
-      {"three words, two fit together", 320, {{10, 60}, {75, 150}, {170, 300}}, {{0, 160}, {160, 320}}},
-      {"no two fit together", 420, {{10, 150}, {180, 330}, {345, 410}}, {{0, 165}, {165, 337}, {337, 420}}},
-      {"a gap of 8 columns is inside a word", 190, {{10, 95}, {103, 185}}, {{0, 190}}},
-      {"one word wider than a piece", 420, {{10, 80}, {100, 300}}, {}},
+      {"three words, two fit together", 320, {{10, 60}, {75, 150}, {170, 300}}, {{0, 160, false}, {160, 320, false}}},
+      {"no two fit together", 420, {{10, 150}, {180, 330}, {345, 410}},
+       {{0, 165, false}, {165, 337, false}, {337, 420, false}}},
+      {"a gap of 8 columns is inside a word", 190, {{10, 95}, {103, 185}}, {{0, 190, false}}},
+      // Stems at 100 + 6k: the last column without ink before 282 is 279.
+      {"a word wider than a piece is cut between letters", 420, {{10, 80}, {100, 300}},
+       {{0, 90, false}, {90, 279, false}, {279, 420, true}}},
+      {"and cut again where its rest is still too wide", 500, {{4, 490}},
+       {{0, 189, false}, {189, 381, true}, {381, 500, true}}},
+      {"a word after a cut one starts a piece of its own", 420, {{4, 250}, {270, 300}},
+       {{0, 189, false}, {189, 260, true}, {260, 420, false}}},
       {"no ink", 300, {}, {}},
   };
   for (const auto& c : cases) {
-    Spans pieces;
-    for (const Columns& piece : wordPieces(lineWithWords(c.width, c.words), 192)) pieces.push_back({piece.from, piece.to});
+    Pieces pieces;
+    for (const Piece& piece : wordPieces(lineWithWords(c.width, c.words), 192))
+      pieces.emplace_back(piece.columns.from, piece.columns.to, piece.inWord);
     EXPECT_EQ(pieces, c.pieces) << c.what;
   }
   // A highlight reaching into the crop's lower rows, where a line that is
   // not quite level takes in the row below, is not ink.
   cv::Mat highlighted = lineWithWords(320, {{10, 60}, {75, 150}, {170, 300}});
   cv::rectangle(highlighted, cv::Rect(140, 34, 180, 14), cv::Scalar(60, 110, 220), cv::FILLED);
-  std::vector<Columns> pieces = wordPieces(highlighted, 192);
+  std::vector<Piece> pieces = wordPieces(highlighted, 192);
   ASSERT_EQ(pieces.size(), 2u);
-  EXPECT_EQ(pieces[0].to, 160);
+  EXPECT_EQ(pieces[0].columns.to, 160);
 }
 
 TEST(KeepsSmallReading, SureOnesAndLessSureOnesMadeOfEnglishWords) {
