@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <opencv2/imgproc.hpp>
+#include <string_view>
 
 #include "vision/line_crop.h"
 
@@ -188,4 +189,12 @@ std::vector<Piece> wordPieces(const cv::Mat& colour, int widest) {
     first = last + 1;
   }
   return pieces;
+}
+
+std::string joinedInWord(const std::string& before, const std::string& piece) {
+  std::string joined = before + piece;
+  const bool smallBefore = !before.empty() && before.back() >= 'a' && before.back() <= 'z';
+  if (smallBefore && !piece.empty() && std::string_view("COSVWXZ").find(piece.front()) != std::string_view::npos)
+    joined[before.size()] = char(piece.front() - 'A' + 'a');
+  return joined;
 }

@@ -1,5 +1,6 @@
 #pragma once
 #include <opencv2/core.hpp>
+#include <string>
 #include <vector>
 
 #include "vision/language_correction.h"
@@ -42,3 +43,10 @@ struct Piece {
 // half of each. None when the line has no ink.
 constexpr float kWordGap = 0.2f;
 std::vector<Piece> wordPieces(const cv::Mat& colour, int widest);
+
+// The reading of a piece that goes on with a word, joined to the reading
+// `before` it: with its first letter made small when that is one whose
+// capital has the shape of its small letter (C, O, S, V, W, X, Z) and the
+// reading before ends in a small letter, as the recogniser takes the start
+// of a crop for the start of a word ("common-license" and "S/GPL-3").
+std::string joinedInWord(const std::string& before, const std::string& piece);

@@ -353,7 +353,7 @@ std::optional<RecognizedText> TextModel::readInPieces(const cv::Mat& colour, con
     if (cleaned.empty()) continue;
     lastRead = true;
     const size_t count = counted(cleaned).characters;
-    joined += (joined.empty() || goesOn ? "" : " ") + cleaned;
+    joined = goesOn ? joinedInWord(joined, cleaned) : joined + (joined.empty() ? "" : " ") + cleaned;
     sureness += double(reading->confidence) * count;
     characters += count;
   }

@@ -113,6 +113,24 @@ TEST(WordPieces, CutsInTheMiddleOfWordGapsIntoPiecesThatFit) {
   EXPECT_EQ(pieces[0].columns.to, 160);
 }
 
+TEST(JoinedInWord, MakesSmallAFirstCapitalShapedLikeItsSmallLetterAfterASmallLetter) {
+  const struct {
+    const char* before;
+    const char* piece;
+    const char* joined;
+  } cases[] = {
+      {"/usr/share/common-license", "S/GPL-3", "/usr/share/common-licenses/GPL-3"},
+      {"www.exam", "ple.Com", "www.example.Com"},  // only the first letter
+      {"disc", "Over", "discover"},
+      {"GNU", "Software", "GNUSoftware"},  // after a capital it stays
+      {"Open", "Recent", "OpenRecent"},     // R has a small letter of its own shape
+      {"draft-", "Copy", "draft-Copy"},     // not after a small letter
+      {"", "Sun", "Sun"},
+      {"abc", "", "abc"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(joinedInWord(c.before, c.piece), c.joined) << c.before << " + " << c.piece;
+}
+
 TEST(KeepsSmallReading, SureOnesAndLessSureOnesMadeOfEnglishWords) {
   const Lexicon english(englishWords());
   const struct {
