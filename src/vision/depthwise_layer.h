@@ -1,0 +1,16 @@
+#pragma once
+
+// OpenCV 4.6 runs a 5 × 5 depthwise convolution on its general path, about
+// twenty times slower than a 3 × 3 one, and the PP-OCR networks' eight of
+// them took about a quarter of the CTC recogniser's time; this layer does
+// the same sums about four times faster. The networks are
+// prepared with those convolutions as nodes of this type (withDepthwiseNodes
+// in onnx_depthwise.h): padding 2 on every side, strides of 1 or 2
+// ("stride_h", "stride_w"), the C × 1 × 5 × 5 weights and optionally C
+// biases as constant inputs; registerDepthwiseLayer gives OpenCV the layer
+// that computes them.
+inline constexpr const char* kDepthwiseLayer = "StillpickDepthwise5x5";
+
+// Registers the layer with OpenCV's DNN module, once in a process; later
+// calls do nothing. Networks holding such nodes load only after it.
+void registerDepthwiseLayer();

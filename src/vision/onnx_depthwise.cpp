@@ -1,0 +1,75 @@
+#include "vision/onnx_depthwise.h"
+
+#include <onnx/onnx_pb.h>
+
+#include <map>
+#include <optional>
+#include <vector>
+
+#include "base/fail.h"
+#include "vision/depthwise_layer.h"
+#include "vision/onnx_constants.h"
+
+namespace {
+
+const onnx::AttributeProto* attributeOf(const onnx::NodeProto& node, const std::string& name) {
+  for (const auto& attribute : node.attribute())
+    if (attribute.name() == name) return &attribute;
+  return nullptr;
+}
+
+std::optional<std::vector<int64_t>> intsOf(const onnx::NodeProto& node, const std::string& name) {
+  const onnx::AttributeProto* attribute = attributeOf(node, name);
+  if (!attribute) return std::nullopt;
+  return std::vector<int64_t>(attribute->ints().begin(), attribute->ints().end());
+}
+
+// The strides of a 5 × 5 depthwise convolution the layer computes; none for
+// any other node.
+std::optional<std::vector<int64_t>> depthwiseStrides(const onnx::NodeProto& node,
+                                                     const std::map<std::string, const onnx::TensorProto*>& constants) {
+  if (node.op_type() != "Conv" || node.input_size() < 2 || node.input_size() > 3 || node.output_size() != 1)
+    return std::nullopt;
+  for (const std::string& input : {node.input(1), node.input_size() > 2 ? node.input(2) : node.input(1)})
+    if (!constants.count(input)) return std::nullopt;
+  const onnx::TensorProto& weights = *constants.at(node.input(1));
+  if (weights.data_type() != onnx::TensorProto::FLOAT || weights.dims_size() != 4 || weights.dims(1) != 1 ||
+      weights.dims(2) != 5 || weights.dims(3) != 5)
+    return std::nullopt;
+  const onnx::AttributeProto* group = attributeOf(node, "group");
+  if (!group || group->i() != weights.dims(0)) return std::nullopt;
+  if (const onnx::AttributeProto* pad = attributeOf(node, "auto_pad"); pad && pad->s() != "NOTSET")
+    return std::nullopt;
+  if (intsOf(node, "pads") != std::vector<int64_t>{2, 2, 2, 2}) return std::nullopt;
+  if (auto dilations = intsOf(node, "dilations"); dilations && *dilations != std::vector<int64_t>{1, 1})
+    return std::nullopt;
+  std::vector<int64_t> strides = intsOf(node, "strides").value_or(std::vector<int64_t>{1, 1});
+  if (strides.size() != 2) return std::nullopt;
+  for (int64_t stride : strides)
+    if (stride != 1 && stride != 2) return std::nullopt;
+  return strides;
+}
+
+}  // namespace
+
+std::string withDepthwiseNodes(const std::string& model) {
+  onnx::ModelProto proto;
+  if (!proto.ParseFromString(model)) throw Fail("text model: the model cannot be parsed");
+  onnx::GraphProto& graph = *proto.mutable_graph();
+  const std::map<std::string, const onnx::TensorProto*> constants = constantTensors(graph);
+  for (onnx::NodeProto& node : *graph.mutable_node()) {
+    const std::optional<std::vector<int64_t>> strides = depthwiseStrides(node, constants);
+    if (!strides) continue;
+    node.set_op_type(kDepthwiseLayer);
+    node.clear_attribute();
+    for (auto [name, value] : {std::pair<const char*, int64_t>{"stride_h", (*strides)[0]}, {"stride_w", (*strides)[1]}}) {
+      onnx::AttributeProto& attribute = *node.add_attribute();
+      attribute.set_name(name);
+      attribute.set_type(onnx::AttributeProto::INT);
+      attribute.set_i(value);
+    }
+  }
+  std::string bytes;
+  if (!proto.SerializeToString(&bytes)) throw Fail("text model: the model cannot be re-serialised");
+  return bytes;
+}
