@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <mutex>
+#include <string>
 #include <opencv2/core/hal/intrin.hpp>
 #include <opencv2/dnn.hpp>
 #include <opencv2/dnn/layer.details.hpp>
@@ -13,6 +14,7 @@ class DepthwiseLayer : public cv::dnn::Layer {
   explicit DepthwiseLayer(const cv::dnn::LayerParams& params) : Layer(params) {
     strideY_ = params.get<int>("stride_h", 1);
     strideX_ = params.get<int>("stride_w", 1);
+    sameAsTensorFlow_ = params.get<std::string>("pad_mode", "") == "SAME";
     if (blobs.empty() || blobs[0].dims != 4 || blobs[0].size[1] != 1 || blobs[0].size[2] != 5 ||
         blobs[0].size[3] != 5 || blobs[0].type() != CV_32F || (strideY_ != 1 && strideY_ != 2) ||
         (strideX_ != 1 && strideX_ != 2))
@@ -53,6 +55,14 @@ class DepthwiseLayer : public cv::dnn::Layer {
  private:
   static int outputSide(int side, int stride) { return side <= 0 ? side : (side - 1) / stride + 1; }
 
+  // Zeros before the first input along a side: 2, or as TensorFlow's SAME
+  // padding puts them, half of what the outputs need rounded down (1 at a
+  // stride of 2 over an even side).
+  int padBefore(int side, int outputs, int stride) const {
+    if (!sameAsTensorFlow_) return 2;
+    return std::max((outputs - 1) * stride + 5 - side, 0) / 2;
+  }
+
   // One channel of one picture. Where the columns are not strided, the
   // outputs whose inputs lie inside their rows are summed four at a time in
   // a register; the rest (two columns at each side, and every column of a
@@ -60,15 +70,16 @@ class DepthwiseLayer : public cv::dnn::Layer {
   void convolvePlane(const cv::Mat& in, cv::Mat& out, int plane) const {
     const int channel = plane % channels_;
     const int rows = in.size[2], cols = in.size[3], outRows = out.size[2], outCols = out.size[3];
+    const int padTop = padBefore(rows, outRows, strideY_), padLeft = padBefore(cols, outCols, strideX_);
     const float* source = in.ptr<float>() + size_t(plane) * rows * cols;
     float* target = out.ptr<float>() + size_t(plane) * outRows * outCols;
     const float* weights = blobs[0].ptr<float>() + size_t(channel) * 25;
     const float bias = blobs.size() > 1 ? blobs[1].ptr<float>()[channel] : 0.0f;
     for (int y = 0; y < outRows; ++y) {
       float* row = target + size_t(y) * outCols;
-      const int top = y * strideY_ - 2;
+      const int top = y * strideY_ - padTop;
       int x = 0;
-      if (strideX_ == 1) {
+      if (strideX_ == 1 && padLeft == 2) {
         // Columns whose inputs all lie in the row: x − 2 >= 0 and x + 2 < cols.
         for (; x < std::min(2, outCols); ++x) row[x] = output(source, rows, cols, weights, bias, top, x - 2);
         const int firstRow = std::max(0, -top), endRow = std::min(5, rows - top);
@@ -81,7 +92,7 @@ class DepthwiseLayer : public cv::dnn::Layer {
           cv::v_store(row + x, sum);
         }
       }
-      for (; x < outCols; ++x) row[x] = output(source, rows, cols, weights, bias, top, x * strideX_ - 2);
+      for (; x < outCols; ++x) row[x] = output(source, rows, cols, weights, bias, top, x * strideX_ - padLeft);
     }
   }
 
@@ -98,6 +109,7 @@ class DepthwiseLayer : public cv::dnn::Layer {
   }
 
   int strideY_ = 1, strideX_ = 1, channels_ = 0;
+  bool sameAsTensorFlow_ = false;
 };
 
 }  // namespace

@@ -5,10 +5,12 @@
 // them took about a quarter of the CTC recogniser's time; this layer does
 // the same sums about four times faster. The networks are
 // prepared with those convolutions as nodes of this type (withDepthwiseNodes
-// in onnx_depthwise.h): padding 2 on every side, strides of 1 or 2
-// ("stride_h", "stride_w"), the C × 1 × 5 × 5 weights and optionally C
-// biases as constant inputs; registerDepthwiseLayer gives OpenCV the layer
-// that computes them.
+// in onnx_depthwise.h), and the object detector's are built as such layers
+// (buildNet in tfjs_graph.h): strides of 1 or 2 ("stride_h", "stride_w"),
+// padding 2 on every side or, with "pad_mode" "SAME", as TensorFlow pads,
+// the C × 1 × 5 × 5 weights and optionally C biases as constant inputs (the
+// layer's blobs); either way a side of n gives (n − 1) / stride + 1
+// outputs. registerDepthwiseLayer gives OpenCV the layer that computes them.
 inline constexpr const char* kDepthwiseLayer = "StillpickDepthwise5x5";
 
 // Registers the layer with OpenCV's DNN module, once in a process; later

@@ -7,6 +7,7 @@
 #include <functional>
 
 #include "base/fail.h"
+#include "vision/depthwise_layer.h"
 #include "vision/opencv_failure.h"
 
 using nlohmann::json;
@@ -315,8 +316,14 @@ class Builder {
     }
     Extent out{convolvedSize(x.extent.height, kh, strides[1], dilations[1], padding == "SAME"),
                convolvedSize(x.extent.width, kw, strides[2], dilations[2], padding == "SAME")};
-    if (act.empty()) return add(n.name, "Convolution", params, {x}, out);
-    Ref conv = add(n.name + "/convolution", "Convolution", params, {x}, out);
+    // OpenCV's general path for a 5 × 5 depthwise convolution is slow; those
+    // go to stillpick's own layer.
+    const bool ownLayer = depthwise && cout == 1 && kh == 5 && kw == 5 && padding == "SAME" && dilations[1] == 1 &&
+                          dilations[2] == 1 && (strides[1] == 1 || strides[1] == 2) &&
+                          (strides[2] == 1 || strides[2] == 2);
+    const std::string type = ownLayer ? kDepthwiseLayer : "Convolution";
+    if (act.empty()) return add(n.name, type, params, {x}, out);
+    Ref conv = add(n.name + "/convolution", type, params, {x}, out);
     return activation(n.name, act, conv);
   }
 
@@ -468,6 +475,7 @@ TfjsGraph readTfjsGraph(std::span<const uint8_t> modelJson, std::span<const uint
 
 ImportedNet buildNet(const TfjsGraph& graph, const std::vector<std::string>& outputs) {
   cv::utils::logging::setLogLevel(cv::utils::logging::LOG_LEVEL_SILENT);
+  registerDepthwiseLayer();
   try {
     return Builder(graph).build(outputs);
   } catch (const cv::Exception& e) {

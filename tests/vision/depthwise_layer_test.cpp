@@ -112,6 +112,45 @@ TEST(DepthwiseLayer, ComputesWhatOpenCvsOwnConvolutionDoes) {
   }
 }
 
+// The output of one layer of `type` built directly, as the TF.js importer
+// builds them: a 5 × 5 depthwise convolution of 6 channels with TensorFlow's
+// SAME padding.
+cv::Mat sameConvolution(const char* type, int strideY, int strideX, const cv::Mat& input) {
+  cv::RNG random(3);
+  cv::dnn::LayerParams params;
+  params.set("kernel_h", 5);
+  params.set("kernel_w", 5);
+  params.set("stride_h", strideY);
+  params.set("stride_w", strideX);
+  params.set("pad_mode", "SAME");
+  params.set("num_output", 6);
+  params.set("group", 6);
+  params.set("bias_term", true);
+  cv::Mat weights(std::vector<int>{6, 1, 5, 5}, CV_32F), bias(1, 6, CV_32F);
+  random.fill(weights, cv::RNG::UNIFORM, -1, 1);
+  random.fill(bias, cv::RNG::UNIFORM, -1, 1);
+  params.blobs = {weights, bias};
+  cv::dnn::Net net;
+  net.addLayerToPrev("conv", type, params);
+  net.setInput(input);
+  return net.forward().clone();
+}
+
+TEST(DepthwiseLayer, PadsAsTensorFlowDoesInSameMode) {
+  registerDepthwiseLayer();
+  // At a stride of 2, an even side gets 1 zero before it and an odd one 2.
+  for (auto [strideY, strideX] : {std::pair{1, 1}, {2, 2}, {2, 1}})
+    for (auto [rows, cols] : {std::pair{8, 10}, {9, 11}, {2, 2}, {17, 30}}) {
+      cv::Mat input(std::vector<int>{1, 6, rows, cols}, CV_32F);
+      cv::randu(input, -1, 1);
+      const cv::Mat expected = sameConvolution("Convolution", strideY, strideX, input);
+      const cv::Mat got = sameConvolution(kDepthwiseLayer, strideY, strideX, input);
+      ASSERT_EQ(got.total(), expected.total()) << rows << "x" << cols;
+      EXPECT_LT(cv::norm(got.reshape(1, 1), expected.reshape(1, 1), cv::NORM_INF), 1e-5)
+          << "strides " << strideY << "," << strideX << " input " << rows << "x" << cols;
+    }
+}
+
 TEST(DepthwiseLayer, OtherConvolutionsAreLeftToOpenCv) {
   const struct {
     const char* what;
