@@ -15,9 +15,8 @@ class DepthwiseLayer : public cv::dnn::Layer {
     strideY_ = params.get<int>("stride_h", 1);
     strideX_ = params.get<int>("stride_w", 1);
     sameAsTensorFlow_ = params.get<std::string>("pad_mode", "") == "SAME";
-    if (blobs.empty() || blobs[0].dims != 4 || blobs[0].size[1] != 1 || blobs[0].size[2] != 5 ||
-        blobs[0].size[3] != 5 || blobs[0].type() != CV_32F || (strideY_ != 1 && strideY_ != 2) ||
-        (strideX_ != 1 && strideX_ != 2))
+    if (blobs.empty() || blobs[0].dims != 4 || blobs[0].size[1] != 1 || blobs[0].type() != CV_32F ||
+        !depthwiseLayerComputes(blobs[0].size[2], blobs[0].size[3], strideY_, strideX_, 1, 1))
       CV_Error(cv::Error::StsBadArg, "a 5 x 5 depthwise convolution needs C x 1 x 5 x 5 weights and strides of 1 or 2");
     channels_ = blobs[0].size[0];
     if (blobs.size() > 1 && blobs[1].total() != size_t(channels_))

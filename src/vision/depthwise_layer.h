@@ -13,6 +13,14 @@
 // outputs. registerDepthwiseLayer gives OpenCV the layer that computes them.
 inline constexpr const char* kDepthwiseLayer = "StillpickDepthwise5x5";
 
+// Whether the layer computes a depthwise convolution (one output channel
+// per input channel) with this kernel, these strides and these dilations.
+constexpr bool depthwiseLayerComputes(int kernelHeight, int kernelWidth, int strideY, int strideX, int dilationY,
+                                      int dilationX) {
+  return kernelHeight == 5 && kernelWidth == 5 && (strideY == 1 || strideY == 2) && (strideX == 1 || strideX == 2) &&
+         dilationY == 1 && dilationX == 1;
+}
+
 // Registers the layer with OpenCV's DNN module, once in a process; later
 // calls do nothing. Networks holding such nodes load only after it.
 void registerDepthwiseLayer();

@@ -30,23 +30,22 @@ std::optional<std::vector<int64_t>> depthwiseStrides(const onnx::NodeProto& node
                                                      const std::map<std::string, const onnx::TensorProto*>& constants) {
   if (node.op_type() != "Conv" || node.input_size() < 2 || node.input_size() > 3 || node.output_size() != 1)
     return std::nullopt;
-  for (const std::string& input : {node.input(1), node.input_size() > 2 ? node.input(2) : node.input(1)})
-    if (!constants.count(input)) return std::nullopt;
+  for (int i = 1; i < node.input_size(); ++i)  // weights and bias
+    if (!constants.count(node.input(i))) return std::nullopt;
   const onnx::TensorProto& weights = *constants.at(node.input(1));
-  if (weights.data_type() != onnx::TensorProto::FLOAT || weights.dims_size() != 4 || weights.dims(1) != 1 ||
-      weights.dims(2) != 5 || weights.dims(3) != 5)
+  if (weights.data_type() != onnx::TensorProto::FLOAT || weights.dims_size() != 4 || weights.dims(1) != 1)
     return std::nullopt;
   const onnx::AttributeProto* group = attributeOf(node, "group");
   if (!group || group->i() != weights.dims(0)) return std::nullopt;
   if (const onnx::AttributeProto* pad = attributeOf(node, "auto_pad"); pad && pad->s() != "NOTSET")
     return std::nullopt;
   if (intsOf(node, "pads") != std::vector<int64_t>{2, 2, 2, 2}) return std::nullopt;
-  if (auto dilations = intsOf(node, "dilations"); dilations && *dilations != std::vector<int64_t>{1, 1})
-    return std::nullopt;
+  const std::vector<int64_t> dilations = intsOf(node, "dilations").value_or(std::vector<int64_t>{1, 1});
   std::vector<int64_t> strides = intsOf(node, "strides").value_or(std::vector<int64_t>{1, 1});
-  if (strides.size() != 2) return std::nullopt;
-  for (int64_t stride : strides)
-    if (stride != 1 && stride != 2) return std::nullopt;
+  if (dilations.size() != 2 || strides.size() != 2 ||
+      !depthwiseLayerComputes(int(weights.dims(2)), int(weights.dims(3)), int(strides[0]), int(strides[1]),
+                              int(dilations[0]), int(dilations[1])))
+    return std::nullopt;
   return strides;
 }
 

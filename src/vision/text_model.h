@@ -68,7 +68,8 @@ class TextModel {
   static std::vector<SmallLine> smallLinesToRead(const cv::Mat& rgb, const std::vector<cv::RotatedRect>& lines,
                                                  const std::vector<bool>& small, int most);
   // The CTC recogniser's readings of `pieces` of a line's colour crop,
-  // cleaned up as Tesseract's are and joined by spaces, with the
+  // cleaned up as Tesseract's are and joined by spaces (a piece that goes
+  // on with a word by joinedInWord), with the
   // recogniser's mean confidence in them letter by letter (before
   // readingConfidence); none when nothing was read.
   std::optional<RecognizedText> readInPieces(const cv::Mat& colour, const std::vector<Piece>& pieces);

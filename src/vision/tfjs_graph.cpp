@@ -318,9 +318,8 @@ class Builder {
                convolvedSize(x.extent.width, kw, strides[2], dilations[2], padding == "SAME")};
     // OpenCV's general path for a 5 × 5 depthwise convolution is slow; those
     // go to stillpick's own layer.
-    const bool ownLayer = depthwise && cout == 1 && kh == 5 && kw == 5 && padding == "SAME" && dilations[1] == 1 &&
-                          dilations[2] == 1 && (strides[1] == 1 || strides[1] == 2) &&
-                          (strides[2] == 1 || strides[2] == 2);
+    const bool ownLayer = depthwise && cout == 1 && padding == "SAME" &&
+                          depthwiseLayerComputes(kh, kw, strides[1], strides[2], dilations[1], dilations[2]);
     const std::string type = ownLayer ? kDepthwiseLayer : "Convolution";
     if (act.empty()) return add(n.name, type, params, {x}, out);
     Ref conv = add(n.name + "/convolution", type, params, {x}, out);
