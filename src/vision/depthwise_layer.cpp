@@ -74,6 +74,8 @@ class DepthwiseLayer : public cv::dnn::Layer {
     float* target = out.ptr<float>() + size_t(plane) * outRows * outCols;
     const float* weights = blobs[0].ptr<float>() + size_t(channel) * 25;
     const float bias = blobs.size() > 1 ? blobs[1].ptr<float>()[channel] : 0.0f;
+    cv::v_float32 taps[25];
+    for (int k = 0; k < 25; ++k) taps[k] = cv::vx_setall_f32(weights[k]);
     for (int y = 0; y < outRows; ++y) {
       float* row = target + size_t(y) * outCols;
       const int top = y * strideY_ - padTop;
@@ -86,7 +88,7 @@ class DepthwiseLayer : public cv::dnn::Layer {
           cv::v_float32 sum = cv::vx_setall_f32(bias);
           for (int ky = firstRow; ky < endRow; ++ky) {
             const float* line = source + size_t(top + ky) * cols + x - 2;
-            for (int kx = 0; kx < 5; ++kx) sum = cv::v_muladd(cv::vx_load(line + kx), cv::vx_setall_f32(weights[ky * 5 + kx]), sum);
+            for (int kx = 0; kx < 5; ++kx) sum = cv::v_muladd(cv::vx_load(line + kx), taps[ky * 5 + kx], sum);
           }
           cv::v_store(row + x, sum);
         }
