@@ -2,26 +2,18 @@
 
 #include <onnx/onnx_pb.h>
 
-#include <cstring>
 #include <limits>
 #include <map>
-#include <set>
+#include <optional>
 
 #include "base/fail.h"
 #include "vision/onnx_constants.h"
 
 namespace {
 
-// The one float held by a scalar (or one-element) tensor.
 float scalarOf(const onnx::TensorProto& tensor) {
-  if (tensor.data_type() != onnx::TensorProto::FLOAT) throw Fail("text model: Clip bound is not a float");
-  if (tensor.float_data_size() == 1) return tensor.float_data(0);
-  if (tensor.raw_data().size() == sizeof(float)) {
-    float value;
-    std::memcpy(&value, tensor.raw_data().data(), sizeof value);
-    return value;
-  }
-  throw Fail("text model: Clip bound is not a scalar");
+  if (std::optional<float> value = scalarValue(tensor)) return *value;
+  throw Fail("text model: Clip bound is not a float scalar");
 }
 
 }  // namespace
@@ -56,16 +48,7 @@ std::string clipBoundsAsAttributes(std::span<const uint8_t> model) {
 
   // Constant nodes nobody reads any more would only be imported as unused
   // blobs.
-  std::set<std::string> used;
-  for (const auto& node : graph.node())
-    for (const auto& input : node.input()) used.insert(input);
-  for (const auto& output : graph.output()) used.insert(output.name());
-  auto& nodes = *graph.mutable_node();
-  for (int i = nodes.size() - 1; i >= 0; --i) {
-    const auto& node = nodes.Get(i);
-    if (node.op_type() == "Constant" && node.output_size() == 1 && !used.count(node.output(0)))
-      nodes.DeleteSubrange(i, 1);
-  }
+  removeUnreadConstants(graph);
 
   std::string bytes;
   if (!proto.SerializeToString(&bytes)) throw Fail("text model: the model cannot be re-serialised");
