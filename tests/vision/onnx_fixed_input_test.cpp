@@ -7,53 +7,21 @@
 
 #include "base/fail.h"
 #include "support/failure.h"
+#include "support/onnx_graph.h"
 
 namespace {
-
-void addConstant(onnx::GraphProto& graph, const std::string& name, const std::vector<float>& values) {
-  onnx::NodeProto& node = *graph.add_node();
-  node.set_op_type("Constant");
-  node.add_output(name);
-  onnx::AttributeProto& value = *node.add_attribute();
-  value.set_name("value");
-  value.set_type(onnx::AttributeProto::TENSOR);
-  value.mutable_t()->set_data_type(onnx::TensorProto::FLOAT);
-  value.mutable_t()->add_dims(int64_t(values.size()));
-  for (float v : values) value.mutable_t()->add_float_data(v);
-}
-
-void addNode(onnx::GraphProto& graph, const char* op, const std::string& a, const std::string& b,
-             const std::string& out) {
-  onnx::NodeProto& node = *graph.add_node();
-  node.set_op_type(op);
-  node.add_input(a);
-  node.add_input(b);
-  node.add_output(out);
-}
-
-void addValue(onnx::ValueInfoProto& value, const std::string& name, int rank) {
-  value.set_name(name);
-  auto& tensor = *value.mutable_type()->mutable_tensor_type();
-  tensor.set_elem_type(onnx::TensorProto::FLOAT);
-  for (int i = 0; i < rank; ++i) tensor.mutable_shape()->add_dim()->set_dim_param(std::string(1, char('a' + i)));
-}
 
 // A sequence (batch × steps × 3 channels) scaled and shifted per channel, as
 // a layer norm ends: y = x · (1, 2, 3) + (10, 20, 30).
 std::string perChannelModel() {
-  onnx::ModelProto model;
-  model.set_ir_version(7);
-  model.add_opset_import()->set_version(13);
-  onnx::GraphProto& graph = *model.mutable_graph();
+  onnx::GraphProto graph;
   addValue(*graph.add_input(), "x", 3);
   addConstant(graph, "scale", {1, 2, 3});
   addConstant(graph, "shift", {10, 20, 30});
-  addNode(graph, "Mul", "x", "scale", "scaled");
-  addNode(graph, "Add", "scaled", "shift", "y");
+  addNode(graph, "Mul", {"x", "scale"}, "scaled");
+  addNode(graph, "Add", {"scaled", "shift"}, "y");
   addValue(*graph.add_output(), "y", 3);
-  std::string bytes;
-  model.SerializeToString(&bytes);
-  return bytes;
+  return modelBytes(graph, 13);
 }
 
 TEST(WithFixedInput, PerChannelConstantsApplyAlongTheLastAxisOfEveryStep) {
