@@ -1,6 +1,7 @@
 // Rewrites a PP-OCR network, once at build time, into the form OpenCV 4.6's
 // ONNX importer reads: Clip bounds as attributes, 5 x 5 depthwise
-// convolutions as nodes of stillpick's own layer for them and, given a fixed
+// convolutions as nodes of stillpick's own layer for them, hard-swish chains
+// and per-channel products as the layers OpenCV runs fast and, given a fixed
 // input size, the input shape pinned and its per-channel constants tiled.
 // Usage: stillpick_prepare_model IN OUT [HEIGHT WIDTH STEPS]
 #include <cstdio>
@@ -12,6 +13,7 @@
 #include "base/fail.h"
 #include "vision/onnx_clip_rewrite.h"
 #include "vision/onnx_depthwise.h"
+#include "vision/onnx_elementwise.h"
 #include "vision/onnx_fixed_input.h"
 
 int main(int argc, char** argv) {
@@ -23,7 +25,7 @@ int main(int argc, char** argv) {
     std::ifstream in(argv[1], std::ios::binary);
     std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     if (!in.good() && !in.eof()) throw Fail(std::string("cannot read ") + argv[1]);
-    std::string model = withDepthwiseNodes(clipBoundsAsAttributes(bytes));
+    std::string model = withFastElementwiseNodes(withDepthwiseNodes(clipBoundsAsAttributes(bytes)));
     if (argc == 6)
       model = withFixedInput(model, {1, 3, std::stoll(argv[3]), std::stoll(argv[4])}, std::stoll(argv[5]));
     std::ofstream out(argv[2], std::ios::binary | std::ios::trunc);
