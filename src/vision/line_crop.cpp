@@ -255,6 +255,14 @@ cv::RotatedRect partOfFrame(const LineFrame& frame, float alongFrom, float along
   return {centre, cv::Size2f(alongTo - alongFrom, acrossTo - acrossFrom), angle};
 }
 
+// The size of the padded crop of the line in `frame` at `lineHeight` rows.
+cv::Size colourCropSize(const LineFrame& frame, int lineHeight) {
+  const float pad = kPad * frame.height;
+  const float width = frame.width + 2 * pad, height = frame.height + 2 * pad;
+  const float scale = lineHeight / std::max(height, 1.0f);
+  return {std::max(1, cvRound(width * scale)), lineHeight};
+}
+
 }  // namespace
 
 cv::Mat lineColourCrop(const cv::Mat& rgb, const cv::RotatedRect& box, int lineHeight) {
@@ -266,10 +274,7 @@ cv::Mat lineColourCrop(const cv::Mat& rgb, const cv::RotatedRect& box, int lineH
   c[1] += along * pad - across * pad;
   c[2] += along * pad + across * pad;
   c[3] += -along * pad + across * pad;
-  const float width = frame.width + 2 * pad, height = frame.height + 2 * pad;
-
-  float scale = lineHeight / std::max(height, 1.0f);
-  cv::Size size(std::max(1, cvRound(width * scale)), lineHeight);
+  const cv::Size size = colourCropSize(frame, lineHeight);
   cv::Point2f target[4] = {{0, 0}, {float(size.width), 0}, {float(size.width), float(size.height)}, {0, float(size.height)}};
   cv::Mat warp = cv::getPerspectiveTransform(c.data(), target);
   cv::Mat colour;
@@ -459,6 +464,10 @@ std::vector<cv::RotatedRect> stackedLines(const cv::Mat& rgb, const cv::RotatedR
   constexpr float kLeastLine = 7;
   if (split < kLeastLine || frame.height - split < kLeastLine) return {box};
   return {partOfFrame(frame, 0, frame.width, 0, split), partOfFrame(frame, 0, frame.width, split, frame.height)};
+}
+
+int lineCropWidth(const cv::RotatedRect& box, int lineHeight) {
+  return colourCropSize(lineFrame(box), lineHeight).width + 2 * lineCropMargin(lineHeight);
 }
 
 cv::Mat lineCrop(const cv::Mat& rgb, const cv::RotatedRect& box, int lineHeight) {

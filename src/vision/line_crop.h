@@ -20,6 +20,8 @@ std::vector<cv::RotatedRect> stackedLines(const cv::Mat& rgb, const cv::RotatedR
 // ground, framed by a white margin of lineCropMargin(lineHeight).
 constexpr int lineCropMargin(int lineHeight) { return lineHeight / 8; }
 cv::Mat lineCrop(const cv::Mat& rgb, const cv::RotatedRect& box, int lineHeight = 48);
+// The width of that crop, margins included, without making it.
+int lineCropWidth(const cv::RotatedRect& box, int lineHeight = 48);
 
 // `box` split where the edge of a widget crosses the line from top to bottom
 // (a button's or a field's border, a table's rule), each stretch that holds

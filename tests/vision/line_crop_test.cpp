@@ -53,6 +53,20 @@ TEST(LineCrop, GivesDarkWritingOnALightGroundWhateverTheBandsAroundTheLine) {
   }
 }
 
+TEST(LineCrop, WidthIsKnownBeforeTheCropIsMade) {
+  // Level, tilted, running downwards (a book's spine), one pixel tall, and
+  // wider than the picture: the width told is the crop's, at every height.
+  const cv::Mat picture(120, 200, CV_8UC3, cv::Scalar(200, 200, 200));
+  const cv::RotatedRect boxes[] = {
+      {{100, 60}, {80, 12}, 0},  {{100, 60}, {80, 12}, 17}, {{100, 60}, {12, 80}, 0},
+      {{100, 60}, {3.4f, 1}, 0}, {{100, 60}, {0, 0}, 0},    {{100, 60}, {500, 9.5f}, -3},
+  };
+  for (const cv::RotatedRect& box : boxes)
+    for (int height : {32, 48, 64})
+      EXPECT_EQ(lineCropWidth(box, height), lineCrop(picture, box, height).cols)
+          << box.size.width << "x" << box.size.height << " at " << box.angle << " degrees, " << height << " rows";
+}
+
 // A file list's row on the grey of a highlighted row: a light blue folder
 // icon before or after "2017" in dark grey, or an icon of the ground's own
 // colour (none to see).
