@@ -176,6 +176,29 @@ std::vector<Piece> linePieces(const cv::Mat& colour) {
   return wordPieces(colour, CtcRecogniser::kWidth);
 }
 
+// Calls `work` with every index below `count`, spread over OpenCV's threads
+// (both cores): cutting out and measuring lines costs a UI frame tens of
+// milliseconds, a line at a time.
+template <typename Work>
+void inParallel(size_t count, const Work& work) {
+  cv::parallel_for_(cv::Range(0, int(count)), [&](const cv::Range& range) {
+    for (int i = range.start; i < range.end; ++i) work(size_t(i));
+  });
+}
+
+// The lines, each split where two lines are stacked in it and where a
+// widget's edge crosses it, in order.
+std::vector<cv::RotatedRect> lineParts(const cv::Mat& rgb, const std::vector<cv::RotatedRect>& lines) {
+  std::vector<std::vector<cv::RotatedRect>> parts(lines.size());
+  inParallel(lines.size(), [&](size_t i) {
+    for (const cv::RotatedRect& row : stackedLines(rgb, lines[i]))
+      for (const cv::RotatedRect& part : widgetParts(rgb, row)) parts[i].push_back(part);
+  });
+  std::vector<cv::RotatedRect> flat;
+  for (const auto& line : parts) flat.insert(flat.end(), line.begin(), line.end());
+  return flat;
+}
+
 bool insideAny(const cv::Point2f& point, const std::vector<cv::RotatedRect>& boxes) {
   for (const cv::RotatedRect& box : boxes)
     if (box.boundingRect2f().contains(point)) return true;
@@ -231,32 +254,28 @@ std::vector<TextObservation> TextModel::readLines(const Image& picture) {
       if (!cutByTile(box.boundingRect2f(), tile, rgb.size()) && !overlapsAny(box, boxes)) smallBoxes.push_back(box);
     }
   boxes.insert(boxes.end(), smallBoxes.begin(), smallBoxes.end());
-  std::vector<cv::RotatedRect> lines;
-  for (const cv::RotatedRect& line : joinedWords(inReadingOrder(std::move(boxes))))
-    for (const cv::RotatedRect& row : stackedLines(rgb, line))
-      for (const cv::RotatedRect& part : widgetParts(rgb, row)) lines.push_back(part);
+  std::vector<cv::RotatedRect> lines = lineParts(rgb, joinedWords(inReadingOrder(std::move(boxes))));
 
   // Which lines were found only in the enlarged squares: not Tesseract's to read.
   std::vector<bool> small(lines.size());
   for (size_t i = 0; i < lines.size(); ++i) small[i] = insideAny(lines[i].center, smallBoxes);
 
-  std::vector<cv::Mat> crops;
+  // The lines read, in reading order, until their crops are too wide.
   double widthRead = 0;
-  for (size_t i = 0; i < lines.size(); ++i) {
-    const cv::RotatedRect& line = lines[i];
-    if (small[i]) {
-      crops.emplace_back();
-      continue;
-    }
-    cv::Mat crop = lineCrop(rgb, line, kLineHeight);
-    const double width = double(crop.cols) / kLineHeight;
+  size_t read = 0;
+  for (; read < lines.size(); ++read) {
+    if (small[read]) continue;
+    const double width = double(lineCropWidth(lines[read], kLineHeight)) / kLineHeight;
     if (widthRead + width > kMostLineWidth) break;
     widthRead += width;
-    crops.push_back(std::move(crop));
   }
-  if (crops.empty()) return {};
-  lines.resize(crops.size());
-  small.resize(crops.size());
+  if (read == 0) return {};
+  lines.resize(read);
+  small.resize(read);
+  std::vector<cv::Mat> crops(read);
+  inParallel(read, [&](size_t i) {
+    if (!small[i]) crops[i] = lineCrop(rgb, lines[i], kLineHeight);
+  });
 
   std::vector<TextObservation> observations(crops.size());
   std::vector<std::vector<ReadWord>> words(crops.size());
