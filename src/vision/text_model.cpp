@@ -55,10 +55,11 @@ constexpr size_t kLinesForTwoReaders = 6;
 // The second readings' work per frame, in pixels of padded crop width at the
 // CTC recogniser's height: kMostRereadWidth on a frame of a few lines, less
 // kRereadWidthPerLine for every line height Tesseract read (a pixel of
-// width costs the CTC recogniser about what an eighth of a line height costs
-// Tesseract), so that a frame full of UI text stays within its time.
-constexpr int kMostRereadWidth = 2000;
-constexpr double kRereadWidthPerLine = 8;
+// width costs the CTC recogniser about what a tenth of a line height costs
+// Tesseract), so that a frame full of UI text stays within its time: a
+// frame of 150 line heights (a GIMP window) has 825 pixels left.
+constexpr int kMostRereadWidth = 2400;
+constexpr double kRereadWidthPerLine = 10.5;
 // Single doubtful words are read again with what the lines leave of that
 // budget, but at least this many of them on any frame: a frame full of UI
 // text, which leaves nothing, is where a garbled file name is most likely.
