@@ -75,13 +75,14 @@ void mendShortcut(std::string& word) {
   for (size_t i = 0; i < parts.size(); ++i) word += (i ? "+" : "") + parts[i];
 }
 
-// A symbol or digit read for a letter, and the letters it may stand for,
-// in the look-alike's case.
+// A symbol, digit or letter read for a letter, and the letters it may stand
+// for, in the look-alike's case. An l of small writing often comes out an i
+// or an I ("Ciose", "AlI").
 struct LookAlike {
   std::string_view read;
   std::string_view letters;
 };
-constexpr std::array<LookAlike, 7> kLookAlikes = {{
+constexpr std::array<LookAlike, 9> kLookAlikes = {{
     {"\xE2\x82\xAC", "E"},  // €
     {"\xC2\xA2", "c"},      // ¢
     {"$", "S"},
@@ -89,6 +90,8 @@ constexpr std::array<LookAlike, 7> kLookAlikes = {{
     {"0", "O"},
     {"1", "lI"},
     {"|", "lI"},
+    {"I", "l"},
+    {"i", "l"},
 }};
 
 // The word with its one look-alike replaced, if that makes it English.

@@ -22,8 +22,9 @@ std::string_view withoutMarksAround(std::string_view word);
 
 // A line's reading with the recognisers' typical slips mended, word by word,
 // where the mended word is English and the word as read is not:
-// - one character that stands for a letter ("€dit", "Pr1nt", "5ave") becomes
-//   that letter, in the case of the letters beside it;
+// - one character that stands for a letter ("€dit", "Pr1nt", "5ave", and
+//   an i or I for an l: "Ciose", "AlI") becomes that letter, in the case of
+//   the letters beside it;
 // - in a run of digits, a letter that stands for a digit becomes the digit
 //   ("IMG_0S02" gives "IMG_0502", "1O0" gives "100");
 // - a size in bytes with no gap before its unit gets one ("316,8kB" gives

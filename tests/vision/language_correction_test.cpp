@@ -12,7 +12,7 @@ namespace {
 // A small lexicon in the embedded list's form; "at", "al" and "times" make
 // "ATALTIMES" cut one way only.
 constexpr std::string_view kWords =
-    "al\nat\ncan\ndit\nedit\nfile\nlist\nno\none\nopen\nparking\nprint\nsave\nsome\nsomeone\ntimes\n";
+    "al\nall\nat\ncan\nclose\ndit\nedit\nfile\nlist\nno\none\nopen\nparking\nprint\nsave\nsome\nsomeone\ntimes\n";
 
 TEST(Lexicon, LooksUpWholeWordsWhateverTheirCase) {
   Lexicon lexicon("ab\r\nabc\n\nzed");  // CRLF and an empty line are tolerated
@@ -36,6 +36,11 @@ TEST(LanguageCorrected, MendsTypicalSlipsAndKeepsEverythingElse) {
       {"5ave5", "5ave5"},      // two look-alikes: left alone
       {"|ist", "list"},
       {"f1le", "file"},        // 1 for I, as "fIle" is English and "flle" is not
+      // an i or an I for an l
+      {"Ciose AlI", "Close All"},
+      {"CIOSE ALI Iist", "CLOSE ALL list"},
+      {"Tim fiie Iit", "Tim fiie Iit"},  // nothing English with an l, or two i's
+      {"Iiist", "Iiist"},                // an I and two i's: the I alone does not mend it
       {"x5", "x5"},            // too short to tell
       {"$HOME", "$HOME"},
       // letters in a run of digits
