@@ -14,7 +14,7 @@ endforeach()
 # recogniser with the one input size it is run at (see ctc_recogniser.h).
 add_executable(stillpick_prepare_model tools/prepare_model.cpp src/vision/onnx_clip_rewrite.cpp
   src/vision/onnx_depthwise.cpp src/vision/onnx_elementwise.cpp src/vision/onnx_fixed_input.cpp
-  src/vision/onnx_constants.cpp)
+  src/vision/onnx_constants.cpp src/vision/onnx_editing.cpp)
 target_include_directories(stillpick_prepare_model PRIVATE src)
 target_compile_options(stillpick_prepare_model PRIVATE ${STILLPICK_WARNINGS})
 target_link_libraries(stillpick_prepare_model PRIVATE onnx onnx_proto)

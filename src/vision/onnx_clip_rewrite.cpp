@@ -8,6 +8,7 @@
 
 #include "base/fail.h"
 #include "vision/onnx_constants.h"
+#include "vision/onnx_editing.h"
 
 namespace {
 
@@ -19,9 +20,7 @@ float scalarOf(const onnx::TensorProto& tensor) {
 }  // namespace
 
 std::string clipBoundsAsAttributes(std::span<const uint8_t> model) {
-  onnx::ModelProto proto;
-  if (!proto.ParseFromArray(model.data(), static_cast<int>(model.size())))
-    throw Fail("text model: the model cannot be parsed");
+  onnx::ModelProto proto = parsedModel(model);
   onnx::GraphProto& graph = *proto.mutable_graph();
 
   const std::map<std::string, const onnx::TensorProto*> constants = constantTensors(graph);
@@ -37,20 +36,13 @@ std::string clipBoundsAsAttributes(std::span<const uint8_t> model) {
       bounds[i - 1] = scalarOf(*found->second);
     }
     node.mutable_input()->DeleteSubrange(1, node.input_size() - 1);
-    const char* names[2] = {"min", "max"};
-    for (int i = 0; i < 2; ++i) {
-      onnx::AttributeProto& attribute = *node.add_attribute();
-      attribute.set_name(names[i]);
-      attribute.set_type(onnx::AttributeProto::FLOAT);
-      attribute.set_f(bounds[i]);
-    }
+    addFloat(node, "min", bounds[0]);
+    addFloat(node, "max", bounds[1]);
   }
 
   // Constant nodes nobody reads any more would only be imported as unused
   // blobs.
   removeUnreadConstants(graph);
 
-  std::string bytes;
-  if (!proto.SerializeToString(&bytes)) throw Fail("text model: the model cannot be re-serialised");
-  return bytes;
+  return serialisedModel(proto);
 }

@@ -6,23 +6,11 @@
 #include <optional>
 #include <vector>
 
-#include "base/fail.h"
 #include "vision/depthwise_layer.h"
 #include "vision/onnx_constants.h"
+#include "vision/onnx_editing.h"
 
 namespace {
-
-const onnx::AttributeProto* attributeOf(const onnx::NodeProto& node, const std::string& name) {
-  for (const auto& attribute : node.attribute())
-    if (attribute.name() == name) return &attribute;
-  return nullptr;
-}
-
-std::optional<std::vector<int64_t>> intsOf(const onnx::NodeProto& node, const std::string& name) {
-  const onnx::AttributeProto* attribute = attributeOf(node, name);
-  if (!attribute) return std::nullopt;
-  return std::vector<int64_t>(attribute->ints().begin(), attribute->ints().end());
-}
 
 // The strides of a 5 × 5 depthwise convolution the layer computes; none for
 // any other node.
@@ -52,8 +40,7 @@ std::optional<std::vector<int64_t>> depthwiseStrides(const onnx::NodeProto& node
 }  // namespace
 
 std::string withDepthwiseNodes(const std::string& model) {
-  onnx::ModelProto proto;
-  if (!proto.ParseFromString(model)) throw Fail("text model: the model cannot be parsed");
+  onnx::ModelProto proto = parsedModel(model);
   onnx::GraphProto& graph = *proto.mutable_graph();
   const std::map<std::string, const onnx::TensorProto*> constants = constantTensors(graph);
   for (onnx::NodeProto& node : *graph.mutable_node()) {
@@ -61,14 +48,8 @@ std::string withDepthwiseNodes(const std::string& model) {
     if (!strides) continue;
     node.set_op_type(kDepthwiseLayer);
     node.clear_attribute();
-    for (auto [name, value] : {std::pair<const char*, int64_t>{"stride_h", (*strides)[0]}, {"stride_w", (*strides)[1]}}) {
-      onnx::AttributeProto& attribute = *node.add_attribute();
-      attribute.set_name(name);
-      attribute.set_type(onnx::AttributeProto::INT);
-      attribute.set_i(value);
-    }
+    addInt(node, "stride_h", (*strides)[0]);
+    addInt(node, "stride_w", (*strides)[1]);
   }
-  std::string bytes;
-  if (!proto.SerializeToString(&bytes)) throw Fail("text model: the model cannot be re-serialised");
-  return bytes;
+  return serialisedModel(proto);
 }

@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
-#include "base/fail.h"
 #include "vision/hard_swish_layer.h"
 #include "vision/onnx_constants.h"
+#include "vision/onnx_editing.h"
 
 namespace {
 
@@ -44,12 +44,6 @@ bool isScalar(const Constants& constants, const std::string& name, float value) 
   return found != constants.end() && scalarValue(*found->second) == value;
 }
 
-std::optional<float> floatAttribute(const onnx::NodeProto& node, const std::string& name) {
-  for (const auto& attribute : node.attribute())
-    if (attribute.name() == name && attribute.type() == onnx::AttributeProto::FLOAT) return attribute.f();
-  return std::nullopt;
-}
-
 // The x of a chain (x + 3) clipped to 0..6, times x, over 6 ending in `div`,
 // whose intermediate results nothing else reads; none for any other node.
 std::optional<std::string> hardSwishInput(const onnx::NodeProto& div, const Graph& g, const Constants& constants) {
@@ -61,8 +55,7 @@ std::optional<std::string> hardSwishInput(const onnx::NodeProto& div, const Grap
   for (int side = 0; side < 2; ++side) {
     const std::string& x = mul->input(side);
     const onnx::NodeProto* clip = onlyUseOf(g, mul->input(1 - side), "Clip");
-    if (!clip || clip->input_size() != 1 || floatAttribute(*clip, "min") != 0.0f ||
-        floatAttribute(*clip, "max") != 6.0f)
+    if (!clip || clip->input_size() != 1 || floatOf(*clip, "min") != 0.0f || floatOf(*clip, "max") != 6.0f)
       continue;
     const onnx::NodeProto* add = onlyUseOf(g, clip->input(0), "Add");
     if (!add || add->input_size() != 2) continue;
@@ -89,18 +82,15 @@ bool perChannel(const std::string& name, const Graph& g, const Constants& consta
   if (weights == constants.end() || weights->second->dims_size() != 4 || weights->second->dims(2) != 1 ||
       weights->second->dims(3) != 1)
     return false;
-  for (const auto& attribute : node.attribute())
-    if (attribute.name() == "pads")
-      for (int64_t pad : attribute.ints())
-        if (pad != 0) return false;
+  for (int64_t pad : intsOf(node, "pads").value_or(std::vector<int64_t>{}))
+    if (pad != 0) return false;
   return perChannel(node.input(0), g, constants, depth + 1);
 }
 
 }  // namespace
 
 std::string withFastElementwiseNodes(const std::string& model) {
-  onnx::ModelProto proto;
-  if (!proto.ParseFromString(model)) throw Fail("text model: the model cannot be parsed");
+  onnx::ModelProto proto = parsedModel(model);
   onnx::GraphProto& graph = *proto.mutable_graph();
   const Constants constants = constantTensors(graph);
 
@@ -138,21 +128,13 @@ std::string withFastElementwiseNodes(const std::string& model) {
     if (gate == 0) node->mutable_input()->SwapElements(0, 1);
     node->set_op_type("Scale");
     node->clear_attribute();
-    onnx::AttributeProto& axis = *node->add_attribute();
-    axis.set_name("axis");
-    axis.set_type(onnx::AttributeProto::INT);
-    axis.set_i(1);
-    onnx::AttributeProto& bias = *node->add_attribute();
-    bias.set_name("bias_term");
-    bias.set_type(onnx::AttributeProto::INT);
-    bias.set_i(0);
+    addInt(*node, "axis", 1);
+    addInt(*node, "bias_term", 0);
   }
   auto& nodes = *graph.mutable_node();
   for (int i = nodes.size() - 1; i >= 0; --i)
     if (dropped.count(&nodes.Get(i))) nodes.DeleteSubrange(i, 1);
   removeUnreadConstants(graph);
 
-  std::string bytes;
-  if (!proto.SerializeToString(&bytes)) throw Fail("text model: the model cannot be re-serialised");
-  return bytes;
+  return serialisedModel(proto);
 }

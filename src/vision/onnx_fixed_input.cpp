@@ -7,6 +7,7 @@
 
 #include "base/fail.h"
 #include "vision/onnx_constants.h"
+#include "vision/onnx_editing.h"
 
 namespace {
 
@@ -46,8 +47,7 @@ onnx::NodeProto constantNode(const std::string& name, const std::vector<float>& 
 }  // namespace
 
 std::string withFixedInput(const std::string& model, const std::vector<int64_t>& dims, int64_t steps) {
-  onnx::ModelProto proto;
-  if (!proto.ParseFromString(model)) throw Fail("text model: the model cannot be parsed");
+  onnx::ModelProto proto = parsedModel(model);
   onnx::GraphProto& graph = *proto.mutable_graph();
   if (graph.input_size() < 1) throw Fail("text model: the model has no input");
   auto& shape = *graph.mutable_input(0)->mutable_type()->mutable_tensor_type()->mutable_shape();
@@ -74,7 +74,5 @@ std::string withFixedInput(const std::string& model, const std::vector<int64_t>&
   for (auto& node : *graph.mutable_node()) *nodes.Add() = std::move(node);
   graph.mutable_node()->Swap(&nodes);
 
-  std::string bytes;
-  if (!proto.SerializeToString(&bytes)) throw Fail("text model: the model cannot be re-serialised");
-  return bytes;
+  return serialisedModel(proto);
 }
