@@ -310,10 +310,11 @@ std::vector<TextObservation> TextModel::readLines(const Image& picture) {
   }
   // The small lines' readings come out of the second readings' budget, first.
   int widthLeft = int(kMostRereadWidth - kRereadWidthPerLine * widthRead);
-  for (const SmallLine& line : smallLinesToRead(rgb, lines, small, widthLeft / CtcRecogniser::kWidth)) {
-    if (line.pieces.empty()) continue;
-    widthLeft -= int(line.pieces.size()) * CtcRecogniser::kWidth;
-    observations[line.index] = readSmallLine(line);
+  const std::vector<CtcLine> smallLines = smallLinesToRead(rgb, lines, small, widthLeft / CtcRecogniser::kWidth);
+  const std::vector<std::optional<RecognizedText>> smallReadings = readInPieces(smallLines);
+  for (size_t k = 0; k < smallLines.size(); ++k) {
+    widthLeft -= int(smallLines[k].pieces.size()) * CtcRecogniser::kWidth;
+    observations[smallLines[k].index] = smallLineObservation(smallReadings[k]);
   }
   widthLeft = rereadUnsure(rgb, lines, words, observations, widthLeft);
   rereadDoubtfulWords(rgb, lines, words, observations, std::max(widthLeft, kLeastWordRereads * CtcRecogniser::kWidth));
@@ -325,7 +326,7 @@ std::vector<TextObservation> TextModel::readLines(const Image& picture) {
   return observations;
 }
 
-std::vector<TextModel::SmallLine> TextModel::smallLinesToRead(const cv::Mat& rgb,
+std::vector<TextModel::CtcLine> TextModel::smallLinesToRead(const cv::Mat& rgb,
                                                               const std::vector<cv::RotatedRect>& lines,
                                                               const std::vector<bool>& small, int most) {
   // Lines found only in the enlarged squares are read by the CTC recogniser,
@@ -337,53 +338,62 @@ std::vector<TextModel::SmallLine> TextModel::smallLinesToRead(const cv::Mat& rgb
   // a list the labels come before the shortcuts and sizes beside them.
   // The rest are not read at all, as Tesseract's readings of them would be
   // mostly junk.
-  std::vector<SmallLine> found;
+  std::vector<CtcLine> found;
   for (size_t i = 0; i < lines.size(); ++i) {
     if (!small[i]) continue;
-    SmallLine line{i, lineColourCrop(rgb, lines[i], CtcRecogniser::kHeight), {}};
+    CtcLine line{i, lineColourCrop(rgb, lines[i], CtcRecogniser::kHeight), {}};
     line.pieces = linePieces(line.colour);
     if (!line.pieces.empty()) found.push_back(std::move(line));
   }
-  auto left = [&](const SmallLine& line) { return lines[line.index].boundingRect2f().x; };
-  std::stable_sort(found.begin(), found.end(), [&](const SmallLine& a, const SmallLine& b) {
+  auto left = [&](const CtcLine& line) { return lines[line.index].boundingRect2f().x; };
+  std::stable_sort(found.begin(), found.end(), [&](const CtcLine& a, const CtcLine& b) {
     if (a.pieces.size() != b.pieces.size()) return a.pieces.size() < b.pieces.size();
     return left(a) < left(b);
   });
-  for (SmallLine& line : found) {
+  for (CtcLine& line : found) {
     if (int(line.pieces.size()) > most) line.pieces.clear();
     most -= int(line.pieces.size());
   }
   return found;
 }
 
-std::optional<RecognizedText> TextModel::readInPieces(const cv::Mat& colour, const std::vector<Piece>& pieces) {
-  // The pieces' readings joined, sure as they are on average, letter by
-  // letter; a piece that goes on with a word joins the one before it whole.
-  std::string joined;
-  double sureness = 0;
-  size_t characters = 0;
-  bool lastRead = false;
-  for (const Piece& piece : pieces) {
-    const bool goesOn = piece.inWord && lastRead;
-    lastRead = false;
-    std::optional<RecognizedText> reading =
-        ctcRecogniser().read(colour.colRange(piece.columns.from, piece.columns.to).clone());
-    if (!reading) continue;
-    std::string cleaned = cleanedReading(wordsOf(*reading));
-    if (cleaned.empty()) continue;
-    lastRead = true;
-    const size_t count = counted(cleaned).characters;
-    joined = goesOn ? joinedInWord(joined, cleaned) : joined + (joined.empty() ? "" : " ") + cleaned;
-    sureness += double(reading->confidence) * count;
-    characters += count;
+std::vector<std::optional<RecognizedText>> TextModel::readInPieces(const std::vector<CtcLine>& toRead) {
+  // Every piece of every line is read in one list, so that both recognisers
+  // have work however the pieces fall between the lines.
+  std::vector<cv::Mat> crops;
+  for (const CtcLine& line : toRead)
+    for (const Piece& piece : line.pieces) crops.push_back(line.colour.colRange(piece.columns.from, piece.columns.to).clone());
+  const std::vector<std::optional<RecognizedText>> pieceReadings = ctcReaders_.read(crops);
+
+  // Each line's pieces' readings joined, sure as they are on average, letter
+  // by letter; a piece that goes on with a word joins the one before it whole.
+  std::vector<std::optional<RecognizedText>> readings(toRead.size());
+  size_t next = 0;
+  for (size_t k = 0; k < toRead.size(); ++k) {
+    std::string joined;
+    double sureness = 0;
+    size_t characters = 0;
+    bool lastRead = false;
+    for (const Piece& piece : toRead[k].pieces) {
+      const bool goesOn = piece.inWord && lastRead;
+      lastRead = false;
+      const std::optional<RecognizedText>& reading = pieceReadings[next++];
+      if (!reading) continue;
+      std::string cleaned = cleanedReading(wordsOf(*reading));
+      if (cleaned.empty()) continue;
+      lastRead = true;
+      const size_t count = counted(cleaned).characters;
+      joined = goesOn ? joinedInWord(joined, cleaned) : joined + (joined.empty() ? "" : " ") + cleaned;
+      sureness += double(reading->confidence) * count;
+      characters += count;
+    }
+    if (characters > 0) readings[k] = RecognizedText{joined, float(sureness / characters)};
   }
-  if (characters == 0) return std::nullopt;
-  return RecognizedText{joined, float(sureness / characters)};
+  return readings;
 }
 
-TextObservation TextModel::readSmallLine(const SmallLine& line) {
+TextObservation TextModel::smallLineObservation(const std::optional<RecognizedText>& reading) {
   TextObservation observation;
-  std::optional<RecognizedText> reading = readInPieces(line.colour, line.pieces);
   if (!reading) return observation;
   RecognizedText kept{reading->string, readingConfidence(100 * reading->confidence, reading->string)};
   if (keepsSmallReading(kept, english())) observation.top = std::move(kept);
@@ -417,16 +427,23 @@ int TextModel::rereadUnsure(const cv::Mat& rgb, const std::vector<cv::RotatedRec
     if (observations[i].top && worthReadingAgain(*observations[i].top)) unsure.push_back(i);
   std::stable_sort(unsure.begin(), unsure.end(),
                    [&](size_t a, size_t b) { return observations[a].top->confidence < observations[b].top->confidence; });
+  // Which lines the budget reaches is known before any is read.
+  std::vector<CtcLine> toRead;
   for (size_t i : unsure) {
     if (widthLeft < CtcRecogniser::kWidth) break;
-    std::optional<RecognizedText>& reading = observations[i].top;
     cv::Mat colour = lineColourCrop(rgb, lines[i], CtcRecogniser::kHeight);
-    if (colour.cols > CtcRecogniser::kWidth && !worthReadingInPieces(*reading)) continue;
-    const std::vector<Piece> pieces = linePieces(colour);
+    if (colour.cols > CtcRecogniser::kWidth && !worthReadingInPieces(*observations[i].top)) continue;
+    std::vector<Piece> pieces = linePieces(colour);
     const int width = int(pieces.size()) * CtcRecogniser::kWidth;
     if (pieces.empty() || width > widthLeft) continue;
     widthLeft -= width;
-    std::optional<RecognizedText> second = readInPieces(colour, pieces);
+    toRead.push_back({i, std::move(colour), std::move(pieces)});
+  }
+  const std::vector<std::optional<RecognizedText>> seconds = readInPieces(toRead);
+  for (size_t k = 0; k < toRead.size(); ++k) {
+    const size_t i = toRead[k].index;
+    std::optional<RecognizedText>& reading = observations[i].top;
+    const std::optional<RecognizedText>& second = seconds[k];
     if (!second) continue;
     std::string cleaned = withoutGlyphBefore(second->string, reading->string);
     if (cleaned.empty()) continue;
@@ -444,32 +461,43 @@ const Lexicon& TextModel::english() {
   return *english_;
 }
 
-CtcRecogniser& TextModel::ctcRecogniser() {
-  if (!ctcRecogniser_) ctcRecogniser_ = std::make_unique<CtcRecogniser>();
-  return *ctcRecogniser_;
-}
-
 void TextModel::rereadDoubtfulWords(const cv::Mat& rgb, const std::vector<cv::RotatedRect>& lines,
                                     std::vector<std::vector<ReadWord>>& words,
                                     std::vector<TextObservation>& observations, int widthLeft) {
+  // The words the budget reaches, in reading order, are chosen first and
+  // then read together.
+  struct Doubt {
+    size_t line, word;
+  };
+  std::vector<Doubt> doubts;
+  std::vector<cv::Mat> crops;
   for (size_t i = 0; i < lines.size() && widthLeft >= CtcRecogniser::kWidth; ++i) {
     if (!observations[i].top) continue;
-    bool mended = false;
     cv::Mat colour;
-    for (ReadWord& word : words[i]) {
+    for (size_t j = 0; j < words[i].size(); ++j) {
       if (widthLeft < CtcRecogniser::kWidth) break;
+      const ReadWord& word = words[i][j];
       if (!worthRereading(word, english())) continue;
       if (colour.empty()) colour = lineColourCrop(rgb, lines[i], CtcRecogniser::kHeight);
       std::optional<Columns> columns =
           wordColumns(word, kLineHeight + 2 * lineCropMargin(kLineHeight), lineCropMargin(kLineHeight), colour.rows, colour.cols);
       if (!columns || columns->to - columns->from > CtcRecogniser::kWidth) continue;
       widthLeft -= CtcRecogniser::kWidth;
-      std::optional<RecognizedText> second = ctcRecogniser().read(colour.colRange(columns->from, columns->to).clone());
-      if (!second || !takesReread(word, *second)) continue;
-      word = ReadWord{second->string, 100 * second->confidence, word.left, word.right};
-      mended = true;
+      doubts.push_back({i, j});
+      crops.push_back(colour.colRange(columns->from, columns->to).clone());
     }
-    if (!mended) continue;
+  }
+  const std::vector<std::optional<RecognizedText>> seconds = ctcReaders_.read(crops);
+  std::vector<bool> mended(lines.size());
+  for (size_t k = 0; k < doubts.size(); ++k) {
+    ReadWord& word = words[doubts[k].line][doubts[k].word];
+    const std::optional<RecognizedText>& second = seconds[k];
+    if (!second || !takesReread(word, *second)) continue;
+    word = ReadWord{second->string, 100 * second->confidence, word.left, word.right};
+    mended[doubts[k].line] = true;
+  }
+  for (size_t i = 0; i < lines.size(); ++i) {
+    if (!mended[i]) continue;
     std::string reading = cleanedReading(words[i]);
     if (!reading.empty()) observations[i].top->string = reading;
   }

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "base/image.h"
+#include "vision/ctc_readers.h"
 #include "vision/ctc_recogniser.h"
 #include "vision/language_correction.h"
 #include "vision/reading_cleanup.h"
@@ -55,9 +56,9 @@ class TextModel {
   void rereadDoubtfulWords(const cv::Mat& rgb, const std::vector<cv::RotatedRect>& lines,
                            std::vector<std::vector<ReadWord>>& words, std::vector<TextObservation>& observations,
                            int widthLeft);
-  // A line of small writing to be read by the CTC recogniser: which of the
-  // lines it is, its colour crop, and the columns of the pieces it is read in.
-  struct SmallLine {
+  // A line to be read by the CTC recogniser: which of the lines it is, its
+  // colour crop, and the columns of the pieces it is read in.
+  struct CtcLine {
     size_t index = 0;
     cv::Mat colour;
     std::vector<Piece> pieces;
@@ -65,18 +66,16 @@ class TextModel {
   // The lines found only in the enlarged squares (those `small` marks), each
   // with the pieces to read it by, at most `most` pieces in all; no pieces
   // for the lines left unread.
-  static std::vector<SmallLine> smallLinesToRead(const cv::Mat& rgb, const std::vector<cv::RotatedRect>& lines,
+  static std::vector<CtcLine> smallLinesToRead(const cv::Mat& rgb, const std::vector<cv::RotatedRect>& lines,
                                                  const std::vector<bool>& small, int most);
-  // The CTC recogniser's readings of `pieces` of a line's colour crop,
-  // cleaned up as Tesseract's are and joined by spaces (a piece that goes
-  // on with a word by joinedInWord), with the
-  // recogniser's mean confidence in them letter by letter (before
-  // readingConfidence); none when nothing was read.
-  std::optional<RecognizedText> readInPieces(const cv::Mat& colour, const std::vector<Piece>& pieces);
-  // The reading of a line of small writing, cleaned up as Tesseract's are,
-  // when keepsSmallReading keeps it.
-  TextObservation readSmallLine(const SmallLine& line);
-  CtcRecogniser& ctcRecogniser();  // loaded when first needed
+  // For each line, the CTC recogniser's readings of its pieces, cleaned up
+  // as Tesseract's are and joined by spaces (a piece that goes on with a
+  // word by joinedInWord), with the recogniser's mean confidence in them
+  // letter by letter (before readingConfidence); none for a line where
+  // nothing was read.
+  std::vector<std::optional<RecognizedText>> readInPieces(const std::vector<CtcLine>& lines);
+  // A line of small writing with its reading, when keepsSmallReading keeps it.
+  TextObservation smallLineObservation(const std::optional<RecognizedText>& reading);
   const Lexicon& english();        // indexed when first needed
   // The detector's text-line boxes in `rgb` seen at `scale`, by `net`, which
   // is (re)loaded when `inputSize`, the size it last ran at, changes.
@@ -88,6 +87,6 @@ class TextModel {
   cv::Size tileInputSize_;
   std::string tessdata_;
   std::array<std::unique_ptr<tesseract::TessBaseAPI>, 2> recognisers_;
-  std::unique_ptr<CtcRecogniser> ctcRecogniser_;
+  CtcReaders ctcReaders_;  // loaded when first needed
   std::optional<Lexicon> english_;
 };
