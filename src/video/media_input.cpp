@@ -10,6 +10,7 @@
 extern "C" {
 #include <libavformat/avformat.h>
 #include <libavutil/log.h>
+#include <libavutil/mem.h>
 }
 
 #include "base/fail.h"
@@ -32,6 +33,16 @@ constexpr const char* kFormatWhitelist =
 constexpr int kMaxStreams = 1000;
 
 constexpr int kIoBufferSize = 1 << 16;
+
+// The largest block FFmpeg may allocate at once. A file may declare tables
+// far larger than itself: an MP4 of 5 KB whose sample table claims tens of
+// millions of samples of one size had the demuxer allocate its index, 2.7 GB,
+// and spend 20 s filling it. An allocation refused here fails as out of
+// memory, which the demuxer and decoders report or survive. The largest
+// real blocks are a decoded picture's planes, at most 71 MB (16-bit samples
+// of an 8192 x 4320 picture, the largest read); an index of 128 MB holds 5
+// million samples, a day of 60 frames a second.
+constexpr size_t kLargestAllocation = size_t(128) << 20;
 
 // True (for good) once the reader's time is used up.
 template <typename Reader>
@@ -121,6 +132,7 @@ bool MediaInput::outOfTime() const {
 std::unique_ptr<MediaInput> MediaInput::open(const std::string& path, std::chrono::milliseconds readingTime) {
   const auto deadline = std::chrono::steady_clock::now() + readingTime;
   av_log_set_callback(quietLog<Reader>);
+  av_max_alloc(kLargestAllocation);
   // Non-blocking, so that opening a FIFO does not wait for a writer; the
   // file is refused below unless it is a regular one, where the flag has no
   // effect on reading.
