@@ -111,3 +111,31 @@ std::vector<cv::RotatedRect> joinedWords(const std::vector<cv::RotatedRect>& ord
   }
   return lines;
 }
+
+std::vector<cv::RotatedRect> withoutNeighbourRows(const std::vector<cv::RotatedRect>& lines) {
+  auto level = [](const cv::RotatedRect& box) {
+    const float off = std::fmod(std::abs(box.angle), 90.0f);
+    return std::min(off, 90 - off) <= 2;
+  };
+  std::vector<cv::RotatedRect> cut = lines;
+  for (size_t i = 0; i < lines.size(); ++i) {
+    if (!level(lines[i])) continue;
+    const cv::Rect2f box = lines[i].boundingRect2f();
+    const float centre = box.y + box.height / 2;
+    float top = box.y, bottom = box.br().y;
+    for (size_t j = 0; j < lines.size(); ++j) {
+      if (j == i || !level(lines[j])) continue;
+      const cv::Rect2f other = lines[j].boundingRect2f();
+      if (other.x >= box.br().x || box.x >= other.br().x) continue;
+      if (other.height > 1.4f * box.height || box.height > 1.4f * other.height) continue;
+      const float otherCentre = other.y + other.height / 2;
+      if (std::abs(otherCentre - centre) < 0.5f * std::min(box.height, other.height)) continue;
+      const float halfway = (centre + otherCentre) / 2;
+      if (otherCentre < centre && other.br().y > box.y) top = std::max(top, halfway);
+      if (otherCentre > centre && other.y < box.br().y) bottom = std::min(bottom, halfway);
+    }
+    if ((top == box.y && bottom == box.br().y) || bottom - top < 0.4f * box.height) continue;
+    cut[i] = cv::RotatedRect({box.x + box.width / 2, (top + bottom) / 2}, {box.width, bottom - top}, 0);
+  }
+  return cut;
+}

@@ -27,3 +27,14 @@ std::vector<cv::RotatedRect> inReadingOrder(std::vector<cv::RotatedRect> lines);
 // the taller height): pieces of one line of writing that the detector split
 // at a word gap.
 std::vector<cv::RotatedRect> joinedWords(const std::vector<cv::RotatedRect>& ordered);
+
+// `lines` with each level box cut back, above and below, to halfway between
+// its centre and the centre of a level box of like height (within a factor
+// 1.4) that shares some of its columns and overlaps its rows without being
+// on its row (centres at least half the lower height apart). The detector's
+// boxes reach well beyond the writing; where lines are set close, as in a
+// terminal, a box holds parts of the lines above and below it, which
+// Tesseract reads as letters ("GN" for "GNU"). A box that would keep less
+// than 0.4 of its height is left whole, as are boxes more than 2 degrees
+// off level.
+std::vector<cv::RotatedRect> withoutNeighbourRows(const std::vector<cv::RotatedRect>& lines);

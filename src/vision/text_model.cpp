@@ -255,7 +255,8 @@ std::vector<TextObservation> TextModel::readLines(const Image& picture) {
       if (!cutByTile(box.boundingRect2f(), tile, rgb.size()) && !overlapsAny(box, boxes)) smallBoxes.push_back(box);
     }
   boxes.insert(boxes.end(), smallBoxes.begin(), smallBoxes.end());
-  std::vector<cv::RotatedRect> lines = lineParts(rgb, joinedWords(inReadingOrder(std::move(boxes))));
+  std::vector<cv::RotatedRect> lines =
+      withoutNeighbourRows(lineParts(rgb, joinedWords(inReadingOrder(std::move(boxes)))));
 
   // Which lines were found only in the enlarged squares: not Tesseract's to read.
   std::vector<bool> small(lines.size());
