@@ -29,15 +29,20 @@ cv::RotatedRect unclipped(const cv::RotatedRect& box, float ratio) {
   return {box.center, cv::Size2f(w + 2 * distance, h + 2 * distance), box.angle};
 }
 
-// The box's extent across its long side, when that side lies within 10
-// degrees of the horizontal.
-std::optional<float> levelHeight(const cv::RotatedRect& box) {
+// How far the box's long side lies from the horizontal, in degrees (0 to 90).
+float degreesOffLevel(const cv::RotatedRect& box) {
   cv::Point2f corners[4];
   box.points(corners);
   cv::Point2f side1 = corners[1] - corners[0], side2 = corners[2] - corners[1];
   cv::Point2f longSide = cv::norm(side1) >= cv::norm(side2) ? side1 : side2;
   float degrees = std::abs(std::atan2(longSide.y, longSide.x)) * 180 / float(CV_PI);
-  if (std::min(degrees, 180 - degrees) > 10) return std::nullopt;
+  return std::min(degrees, 180 - degrees);
+}
+
+// The box's extent across its long side, when that side lies within 10
+// degrees of the horizontal.
+std::optional<float> levelHeight(const cv::RotatedRect& box) {
+  if (degreesOffLevel(box) > 10) return std::nullopt;
   return std::min(box.size.width, box.size.height);
 }
 
@@ -113,10 +118,7 @@ std::vector<cv::RotatedRect> joinedWords(const std::vector<cv::RotatedRect>& ord
 }
 
 std::vector<cv::RotatedRect> withoutNeighbourRows(const std::vector<cv::RotatedRect>& lines) {
-  auto level = [](const cv::RotatedRect& box) {
-    const float off = std::fmod(std::abs(box.angle), 90.0f);
-    return std::min(off, 90 - off) <= 2;
-  };
+  auto level = [](const cv::RotatedRect& box) { return degreesOffLevel(box) <= 2; };
   std::vector<cv::RotatedRect> cut = lines;
   for (size_t i = 0; i < lines.size(); ++i) {
     if (!level(lines[i])) continue;

@@ -35,6 +35,6 @@ std::vector<cv::RotatedRect> joinedWords(const std::vector<cv::RotatedRect>& ord
 // boxes reach well beyond the writing; where lines are set close, as in a
 // terminal, a box holds parts of the lines above and below it, which
 // Tesseract reads as letters ("GN" for "GNU"). A box that would keep less
-// than 0.4 of its height is left whole, as are boxes more than 2 degrees
-// off level.
+// than 0.4 of its height is left whole; a box is level when its long side
+// lies within 2 degrees of the horizontal.
 std::vector<cv::RotatedRect> withoutNeighbourRows(const std::vector<cv::RotatedRect>& lines);

@@ -47,6 +47,8 @@ TEST(WithoutNeighbourRows, LeavesBoxesThatAreNotCloseSetLines) {
       {"rows apart", {level(100, 117, 200, 16)}},
       {"a much taller title above", {level(100, 80, 200, 24)}},
       {"tilted by 10 degrees", {cv::RotatedRect({200, 118}, {200, 16}, 10)}},
+      // Taller than wide: writing that runs downwards, however upright.
+      {"running downwards", {level(150, 110, 12, 20)}},
       // Halfway to either neighbour's centre lies 3 rows from the box's
       // centre: 6 of its 16 rows would be left, under 0.4 of them.
       {"so close it would leave too little", {level(100, 96, 200, 12), level(100, 108, 200, 12)}},
