@@ -18,12 +18,12 @@ mkdir -p "$out"
 "$root/scripts/setup" "$build" >/dev/null
 cmake --build "$build" --target stillpick_stages -j "$(nproc)" >/dev/null
 
-make_clip() {  # name, seconds, size, keyint, source filter
-  local name=$1 seconds=$2 size=$3 keyint=$4 source=$5
+make_clip() {  # name, seconds, size, keyint, source filter[, pixel format]
+  local name=$1 seconds=$2 size=$3 keyint=$4 source=$5 format=${6:-yuv420p}
   [ -f "$out/$name.mp4" ] && return
   echo "making $name.mp4 ..." >&2
   ffmpeg -nostdin -hide_banner -loglevel error -y -f lavfi -i "$source" -t "$seconds" \
-    -c:v libx264 -preset veryfast -b:v 10M -maxrate 12M -bufsize 20M -pix_fmt yuv420p \
+    -c:v libx264 -preset veryfast -b:v 10M -maxrate 12M -bufsize 20M -pix_fmt "$format" \
     -g "$keyint" -keyint_min "$keyint" -sc_threshold 0 "$out/$name.tmp.mp4"
   mv "$out/$name.tmp.mp4" "$out/$name.mp4"
 }
@@ -56,7 +56,7 @@ make_street() {  # name, seconds, size, keyint
 }
 
 all_clips=(street60-k250 street600-k250 street60-k30 street2-360 hd60-k250 hd600-k250 hd60-k30 hd720-60-k250
-           noisy720-60 uhd10-k250)
+           noisy720-60 uhd10-k250 8k444-5)
 clips=("$@")
 [ ${#clips[@]} -gt 0 ] || clips=("${all_clips[@]}")
 for clip in "${clips[@]}"; do
@@ -72,6 +72,9 @@ for clip in "${clips[@]}"; do
     noisy720-60) make_clip "$clip" 60 1280x720 250 \
       "mandelbrot=size=1280x720:rate=30,noise=alls=20:allf=t+u,eq=brightness=0.05" ;;
     uhd10-k250) make_clip "$clip" 10 3840x2160 250 "testsrc2=size=3840x2160:rate=30,noise=alls=8:allf=t" ;;
+    # The largest picture accepted, with full-resolution colour: the peak
+    # memory to watch.
+    8k444-5) make_clip "$clip" 5 8192x4320 250 "testsrc2=size=8192x4320:rate=10,noise=alls=8:allf=t" yuv444p ;;
     *) echo "unknown clip $clip (known: ${all_clips[*]})" >&2; exit 2 ;;
   esac
 done

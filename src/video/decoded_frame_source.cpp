@@ -10,6 +10,7 @@
 
 extern "C" {
 #include <libavformat/avformat.h>
+#include <libavutil/imgutils.h>
 }
 
 #include "base/fail.h"
@@ -40,6 +41,14 @@ constexpr int kBlindSeekSeconds = 10;
 
 constexpr int64_t kNone = AV_NOPTS_VALUE;
 
+// Decoding on frame threads keeps one picture more in flight for each
+// thread, on top of the pictures the stream itself holds for reference and
+// reordering. Beyond 4K (one 4:4:4 picture at 8 bits is 25 MB there;
+// 8192 x 4320 in 4:2:0 is 53 MB, in 4:4:4 or at 10 bits twice that) the
+// threads share the slices of one picture instead: a little slower where a
+// picture has a single slice, some hundred megabytes less at the peak.
+constexpr int64_t kLargestFrameThreadedPicture = 32 << 20;
+
 // FFmpeg's failure `status`: memory running out ends the run, anything else
 // is a Fail with `message`.
 [[noreturn]] void failUnlessMemory(int status, const char* message) {
@@ -57,6 +66,14 @@ int64_t laterOf(int64_t x, int64_t y) {
   if (x == kNone) return y;
   if (y == kNone) return x;
   return std::max(x, y);
+}
+
+// The bytes one decoded picture of the stream takes, or 0 when its pixel
+// format is not known before decoding.
+int64_t pictureBytes(const AVCodecParameters& parameters) {
+  const int bytes = av_image_get_buffer_size(static_cast<AVPixelFormat>(parameters.format), parameters.width,
+                                             parameters.height, 1);
+  return bytes > 0 ? bytes : 0;
 }
 
 int64_t presentationTime(const AVFrame& frame) { return frame.best_effort_timestamp; }
@@ -215,7 +232,9 @@ void DecodedFrameSource::openDecoder() {
   if (avcodec_parameters_to_context(codec_.get(), parameters) < 0) throw Fail(kNothingDecodesMessage);
   codec_->pkt_timebase = stream_->time_base;
   codec_->thread_count = decoderThreads_;
-  codec_->thread_type = FF_THREAD_FRAME | FF_THREAD_SLICE;
+  codec_->thread_type = pictureBytes(*parameters) > kLargestFrameThreadedPicture
+                            ? FF_THREAD_SLICE
+                            : FF_THREAD_FRAME | FF_THREAD_SLICE;
   codec_->max_pixels = kMaxPictureArea;
   const int status = avcodec_open2(codec_.get(), decoder, nullptr);
   if (status < 0) {

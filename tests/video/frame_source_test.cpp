@@ -75,6 +75,11 @@ TEST(FrameSource, EachTimeGivesTheFrameOnScreen) {
                                                   ",noise=c0s=3:allf=t") + " -c:v libx264 -g 15 -crf 12"),
                    "ramp-damaged.mp4"),
        90, even, 30, 1794, 42, {0.5}, 1.0, 2.0},
+      // Pictures of 50 MB (4K, 4:4:4 at 10 bits), decoded with the threads
+      // sharing the slices of each picture, B-frames and all.
+      {makeClip("ramp-4k-444.mkv", lavfi("color=black:s=3840x2160:r=10:d=1," + kGreyRamp + ",format=yuv444p10le") +
+                                       " -c:v libx264 -preset ultrafast -bf 2 -qp 4"),
+       10, even, 10, 0, 1, {0.0, 0.55, 0.15, 0.95, 0.5, 0.3}, 0, 0},
   };
   // Ten frames a second from 1 s on, in containers whose timeline starts at
   // 0: earlier times show the first frame, and the last second is not lost.
