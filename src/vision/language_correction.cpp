@@ -77,12 +77,13 @@ void mendShortcut(std::string& word) {
 
 // A symbol, digit or letter read for a letter, and the letters it may stand
 // for, in the look-alike's case. An l of small writing often comes out an i
-// or an I ("Ciose", "AlI").
+// or an I ("Ciose", "AlI"), and an i an l ("Qult"); the l is tried last, so
+// that a word holding one of each is mended by its i.
 struct LookAlike {
   std::string_view read;
   std::string_view letters;
 };
-constexpr std::array<LookAlike, 9> kLookAlikes = {{
+constexpr std::array<LookAlike, 10> kLookAlikes = {{
     {"\xE2\x82\xAC", "E"},  // €
     {"\xC2\xA2", "c"},      // ¢
     {"$", "S"},
@@ -92,6 +93,7 @@ constexpr std::array<LookAlike, 9> kLookAlikes = {{
     {"|", "lI"},
     {"I", "l"},
     {"i", "l"},
+    {"l", "i"},
 }};
 
 // The word with its one look-alike replaced, if that makes it English.

@@ -154,9 +154,12 @@ std::vector<cv::Rect> smallTextTiles(const cv::Mat& rgb, const std::vector<cv::R
   return tiles;
 }
 
-bool keepsSmallReading(const RecognizedText& reading, const Lexicon& english) {
-  return reading.confidence >= kSureSmallReading ||
-         (reading.confidence >= kLeastSmallReading && allEnglishWords(reading.string, english));
+std::optional<RecognizedText> keptSmallReading(const RecognizedText& reading, const Lexicon& english) {
+  RecognizedText mended{languageCorrected(reading.string, english), reading.confidence};
+  if (mended.confidence >= kSureSmallReading ||
+      (mended.confidence >= kLeastSmallReading && allEnglishWords(mended.string, english)))
+    return mended;
+  return std::nullopt;
 }
 
 std::vector<Piece> wordPieces(const cv::Mat& colour, int widest) {

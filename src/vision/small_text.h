@@ -1,5 +1,6 @@
 #pragma once
 #include <opencv2/core.hpp>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -17,14 +18,15 @@
 std::vector<cv::Rect> smallTextTiles(const cv::Mat& rgb, const std::vector<cv::RotatedRect>& found, int side,
                                      int most);
 
-// Whether a reading of a line of such small writing (by the CTC recogniser)
-// is kept: when the recogniser is at least kSureSmallReading sure of it, or
-// at least kLeastSmallReading sure and it is made of English words alone.
-// Below that, its readings are mostly shortcuts and icons garbled into
-// strings like "SNR+cbi#5".
+// A reading of a line of such small writing (by the CTC recogniser) as it
+// is kept: mended (languageCorrected), and only when the recogniser is at
+// least kSureSmallReading sure of it, or at least kLeastSmallReading sure
+// and, mended, it is made of English words alone ("Qult" is "Quit"). Below
+// that, its readings are mostly shortcuts and icons garbled into strings
+// like "SNR+cbi#5".
 constexpr float kSureSmallReading = 0.75f;
 constexpr float kLeastSmallReading = 0.5f;
-bool keepsSmallReading(const RecognizedText& reading, const Lexicon& english);
+std::optional<RecognizedText> keptSmallReading(const RecognizedText& reading, const Lexicon& english);
 
 // A piece of a line's colour crop, read on its own: its columns, and
 // whether it goes on with the word the piece before it ends in (a word too

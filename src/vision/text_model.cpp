@@ -319,9 +319,11 @@ std::vector<TextObservation> TextModel::readLines(const Image& picture) {
   }
   widthLeft = rereadUnsure(rgb, lines, words, observations, widthLeft);
   rereadDoubtfulWords(rgb, lines, words, observations, std::max(widthLeft, kLeastWordRereads * CtcRecogniser::kWidth));
-  for (TextObservation& observation : observations) {
+  for (size_t i = 0; i < observations.size(); ++i) {
+    TextObservation& observation = observations[i];
     if (!observation.top) continue;
-    observation.top->string = languageCorrected(observation.top->string, english());
+    // The small lines' readings were mended as they were judged.
+    if (!small[i]) observation.top->string = languageCorrected(observation.top->string, english());
     if (readsAsNoise(observation.top->string, observation.top->confidence, english())) observation.top.reset();
   }
   return observations;
@@ -396,8 +398,8 @@ std::vector<std::optional<RecognizedText>> TextModel::readInPieces(const std::ve
 TextObservation TextModel::smallLineObservation(const std::optional<RecognizedText>& reading) {
   TextObservation observation;
   if (!reading) return observation;
-  RecognizedText kept{reading->string, readingConfidence(100 * reading->confidence, reading->string)};
-  if (keepsSmallReading(kept, english())) observation.top = std::move(kept);
+  observation.top = keptSmallReading({reading->string, readingConfidence(100 * reading->confidence, reading->string)},
+                                     english());
   return observation;
 }
 

@@ -12,7 +12,7 @@ namespace {
 // A small lexicon in the embedded list's form; "at", "al" and "times" make
 // "ATALTIMES" cut one way only.
 constexpr std::string_view kWords =
-    "al\nall\nat\ncan\nclose\ndit\nedit\nfile\nlist\nno\none\nopen\nparking\nprint\nsave\nsome\nsomeone\ntimes\n";
+    "al\nall\nat\ncan\nclose\ndit\nedit\nfile\nlist\nmimic\nno\none\nopen\nparking\nprint\nquit\nsave\nsome\nsomeone\ntimes\n";
 
 TEST(Lexicon, LooksUpWholeWordsWhateverTheirCase) {
   Lexicon lexicon("ab\r\nabc\n\nzed");  // CRLF and an empty line are tolerated
@@ -41,6 +41,10 @@ TEST(LanguageCorrected, MendsTypicalSlipsAndKeepsEverythingElse) {
       {"CIOSE ALI Iist", "CLOSE ALL list"},
       {"Tim fiie Iit", "Tim fiie Iit"},  // nothing English with an l, or two i's
       {"Iiist", "Iiist"},                // an I and two i's: the I alone does not mend it
+      // an l for an i, tried after the i's: "Ctrl" stays, and so does a word
+      // whose one i mends nothing
+      {"Qult Ctrl", "Quit Ctrl"},
+      {"mlmic", "mlmic"},
       {"x5", "x5"},            // too short to tell
       {"$HOME", "$HOME"},
       // letters in a run of digits
