@@ -153,10 +153,57 @@ void mendGluedUnit(std::string& word) {
   }
 }
 
+// The directories at the root of a Unix file system, one of which an
+// absolute path in a terminal or a file manager nearly always starts with.
+constexpr std::string_view kRootDirectories[] = {"bin",  "boot", "dev", "etc", "home", "lib", "media", "mnt", "opt",
+                                                 "proc", "root", "run", "sbin", "srv", "sys", "tmp", "usr",   "var"};
+
+bool isRootDirectory(std::string_view name) {
+  return std::find(std::begin(kRootDirectories), std::end(kRootDirectories), name) != std::end(kRootDirectories);
+}
+
+// Whether `shorter` is `longer` with one of its letters left out.
+bool oneLetterLess(std::string_view longer, std::string_view shorter) {
+  if (longer.size() != shorter.size() + 1) return false;
+  size_t same = 0;
+  while (same < shorter.size() && shorter[same] == longer[same]) ++same;
+  return shorter.substr(same) == longer.substr(same + 1);
+}
+
+// A path whose first directory came out wrong: its leading slash read as a
+// tall thin letter ("fusr/share" for "/usr/share"), or a letter of that
+// directory lost ("/mp/quality" for "/tmp/quality") where exactly one root
+// directory is the name read with one letter more ("/sr/" could be /usr or
+// /srv, and is kept). Only a word that goes on with a slash after that
+// name is taken for a path.
+void mendPathRoot(std::string& word) {
+  const size_t slash = word.find('/');
+  if (slash == std::string::npos || slash + 1 >= word.size()) return;
+  if (slash > 0) {
+    const std::string_view first(word.data(), slash);
+    if (first.size() >= 3 && std::string_view("fl1I|").find(first[0]) != std::string_view::npos &&
+        isRootDirectory(first.substr(1)))
+      word[0] = '/';
+    return;
+  }
+  const size_t next = word.find('/', 1);
+  if (next == std::string::npos || next + 1 >= word.size()) return;
+  const std::string_view name(word.data() + 1, next - 1);
+  if (name.empty() || isRootDirectory(name)) return;
+  std::optional<std::string_view> mended;
+  for (std::string_view directory : kRootDirectories) {
+    if (!oneLetterLess(directory, name)) continue;
+    if (mended) return;
+    mended = directory;
+  }
+  if (mended) word.replace(1, name.size(), *mended);
+}
+
 // Marks that may stand around a word ("(Save", "Open...", "“Quit”").
 bool isWrapping(char c) { return !isAsciiLetter(c) && !isAsciiDigit(c) && c != '$' && c != '|' && c != '+'; }
 
 std::string mendedWord(std::string word, const Lexicon& english) {
+  mendPathRoot(word);
   mendDigitRuns(word);
   mendGluedUnit(word);
   if (word.find('+') != std::string::npos) {

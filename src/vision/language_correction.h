@@ -42,7 +42,11 @@ std::string_view withoutMarksAround(std::string_view word);
 //   command, where exactly one is a look-alike letter away, becomes it
 //   ("$ wc -l");
 // - a pair of double quote marks, one straight and one curly, is made
-//   straight.
+//   straight;
+// - a path's first directory that is not one at the root of a file system
+//   becomes the one it was read from: a leading slash read as f, l, 1, I or
+//   | ("fusr/share" gives "/usr/share"), or one letter lost where only one
+//   root directory fits ("/mp/x" gives "/tmp/x").
 // Anything else, names and words not in the lexicon included, is kept as read.
 std::string languageCorrected(std::string_view line, const Lexicon& english);
 

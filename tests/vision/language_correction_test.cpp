@@ -94,6 +94,16 @@ TEST(LanguageCorrected, MendsTypicalSlipsAndKeepsEverythingElse) {
       {"$ 1n", "$ ln"},
       {"$ xyz", "$ xyz"},
       {"echo we $ we", "echo we $ we"},  // a prompt starts the line
+      // a path's first directory
+      {"674 fusr/share/GPL-3", "674 /usr/share/GPL-3"},
+      {"letc/hosts Ivar/log |tmp/x 1opt/y", "/etc/hosts /var/log /tmp/x /opt/y"},
+      {"/mp/quality-desktop/Documents", "/tmp/quality-desktop/Documents"},
+      {"/ar/log /sbn/x", "/var/log /sbin/x"},
+      {"/sr/share", "/sr/share"},      // /usr or /srv: left alone
+      {"/mp /mp/ fusr/ fusr", "/mp /mp/ fusr/ fusr"},  // nothing after the name: not a path
+      {"lib/x fetch/x for/x and/or ~/x", "lib/x fetch/x for/x and/or ~/x"},
+      {"/usr/share /Users/me /nix/store", "/usr/share /Users/me /nix/store"},
+      {"x/mp/y", "x/mp/y"},
       // a pair of double quote marks read one straight and one curly
       {"in \"Show All\xE2\x80\x9D mode", "in \"Show All\" mode"},
       {"in \xE2\x80\x9CShow All\" mode", "in \"Show All\" mode"},
