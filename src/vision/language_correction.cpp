@@ -199,6 +199,14 @@ void mendPathRoot(std::string& word) {
   if (mended) word.replace(1, name.size(), *mended);
 }
 
+// Whether a capital follows a small letter ("AlI"): a word so written is not
+// the English word it spells ("Ali") but a slip, to be mended if it can be.
+bool capitalAfterSmall(std::string_view word) {
+  for (size_t i = 1; i < word.size(); ++i)
+    if (isUpper(word[i]) && word[i - 1] >= 'a' && word[i - 1] <= 'z') return true;
+  return false;
+}
+
 // Marks that may stand around a word ("(Save", "Open...", "“Quit”").
 bool isWrapping(char c) { return !isAsciiLetter(c) && !isAsciiDigit(c) && c != '$' && c != '|' && c != '+'; }
 
@@ -215,7 +223,7 @@ std::string mendedWord(std::string word, const Lexicon& english) {
   while (from < to && isWrapping(word[from]) && uint8_t(word[from]) < 0x80) ++from;
   while (to > from && isWrapping(word[to - 1]) && uint8_t(word[to - 1]) < 0x80) --to;
   std::string core = word.substr(from, to - from);
-  if (core.empty() || english.contains(core)) return word;
+  if (core.empty() || (english.contains(core) && !capitalAfterSmall(core))) return word;
   mendLookAlike(core, english);
   mendRunTogether(core, english);
   return word.substr(0, from) + core + word.substr(to);

@@ -115,6 +115,11 @@ TEST(LanguageCorrected, MendsTypicalSlipsAndKeepsEverythingElse) {
       {"", ""},
   };
   for (const auto& c : cases) EXPECT_EQ(languageCorrected(c.read, lexicon), c.mended) << c.read;
+  // A word found in the lexicon with a capital after a small letter is a
+  // slip all the same: "AlI" is not the name Ali.
+  const Lexicon names("al\nali\nall\n");
+  EXPECT_EQ(languageCorrected("Save AlI", names), "Save All");
+  EXPECT_EQ(languageCorrected("Ali ALI ali AlIx", names), "Ali ALI ali AlIx");
   // Past 32 letters a run of capitals is left alone.
   const std::string longWord(29, 'x'), longerWord(31, 'y');
   const std::string words = "no\n" + longWord + "\n" + longerWord + "\n";
