@@ -126,10 +126,15 @@ const std::vector<Detection>& ObjectModel::detections(const Image& picture) {
 }
 
 std::vector<Classification> ObjectModel::classifications(const Image& picture) {
+  // A person is as sure as the surest figure humans() would count, so that
+  // the label and the people counted agree.
   std::map<int, float> best;
-  for (const Detection& d : detections(picture)) best[d.label] = std::max(best[d.label], d.score);
+  for (const Detection& d : detections(picture)) {
+    const float confidence = d.label == 0 ? personConfidence(d) : calibratedConfidence(d.score);
+    best[d.label] = std::max(best[d.label], confidence);
+  }
   std::vector<Classification> result;
-  for (auto [label, score] : best) result.push_back({cocoName(label), calibratedConfidence(score)});
+  for (auto [label, confidence] : best) result.push_back({cocoName(label), confidence});
   std::stable_sort(result.begin(), result.end(),
                    [](const Classification& a, const Classification& b) { return a.confidence > b.confidence; });
   return result;

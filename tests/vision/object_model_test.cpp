@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <set>
 
 #include "vision/classify.h"
@@ -60,6 +61,16 @@ TEST(ObjectModel, StreetFootageHasPeopleAndNoBallsFromLitter) {
     for (const LabelScore& l : labels)
       EXPECT_FALSE((l.label == "sports ball" || l.label == "frisbee") && l.confidence > 0.5f) << n << " " << l.label;
     EXPECT_EQ(countPeople(vision(), street), whole) << n;
+    // The person label is as sure as the surest person counted: walkers'
+    // boxes are scored as figures, and the label must not say less.
+    const std::vector<HumanObservation> people = vision().humans(street);
+    const std::vector<Classification> classes = vision().classifications(street);
+    ASSERT_FALSE(people.empty());
+    EXPECT_EQ(classes.at(0).identifier, "person") << n;
+    EXPECT_EQ(classes.at(0).confidence,
+              std::max_element(people.begin(), people.end(), [](auto& a, auto& b) { return a.confidence < b.confidence; })
+                  ->confidence)
+        << n;
   }
 }
 
