@@ -232,6 +232,8 @@ class Builder {
     if (op == "Mean") return mean(n);
     if (op == "ConcatV2") return concat(n);
     if (op == "ResizeBilinear") return resize(n);
+    if (op == "MaxPool") return maxPool(n);
+    if (op == "Pad") return pad(n);
     fail("unsupported operation " + op + " in " + n.name);
   }
 
@@ -410,6 +412,43 @@ class Builder {
     cv::dnn::LayerParams params;
     params.set("axis", 1);
     return add(n.name, "Concat", params, parts, parts[0].extent);
+  }
+
+  Ref maxPool(const TfjsNode& n) {
+    requireNhwc(n);
+    std::vector<int> kernel = attrInts(n, "ksize", {}), strides = attrInts(n, "strides", {});
+    std::string padding = attrText(n, "padding", "VALID");
+    if (kernel.size() != 4 || strides.size() != 4 || kernel[0] != 1 || kernel[3] != 1 || strides[0] != 1 ||
+        strides[3] != 1)
+      fail(n.name + ": only pooling over height and width is supported");
+    if (padding != "SAME" && padding != "VALID") fail(n.name + ": unsupported padding " + padding);
+    Ref x = tensor(input(n, 0));
+    cv::dnn::LayerParams params;
+    params.set("pool", "max");
+    params.set("kernel_h", kernel[1]);
+    params.set("kernel_w", kernel[2]);
+    params.set("stride_h", strides[1]);
+    params.set("stride_w", strides[2]);
+    params.set("pad_mode", padding);
+    Extent out{convolvedSize(x.extent.height, kernel[1], strides[1], 1, padding == "SAME"),
+               convolvedSize(x.extent.width, kernel[2], strides[2], 1, padding == "SAME")};
+    return add(n.name, "Pooling", params, {x}, out);
+  }
+
+  // Zeros added after the channels (a residual branch widened to match the
+  // one it joins); padding of height or width is not needed and refused.
+  Ref pad(const TfjsNode& n) {
+    const TfjsTensor& paddings = requireConstant(input(n, 1));
+    const std::vector<float>& p = paddings.values;
+    if (p.size() != 8 || std::any_of(p.begin(), p.begin() + 6, [](float v) { return v != 0; }) || p[6] != 0 ||
+        p[7] < 0)
+      fail(n.name + ": only padding after the channels is supported");
+    Ref x = tensor(input(n, 0));
+    cv::dnn::LayerParams params;
+    const int nchw[] = {0, 0, 0, int(p[7]), 0, 0, 0, 0};
+    params.set("paddings", cv::dnn::DictValue::arrayInt(nchw, 8));
+    params.set("value", 0.0f);
+    return add(n.name, "Padding", params, {x}, x.extent);
   }
 
   Ref resize(const TfjsNode& n) {
