@@ -3,7 +3,7 @@
 # time. A build without them stops here rather than producing a binary whose
 # analyses would silently come back empty.
 set(STILLPICK_MODEL_DIR "${CMAKE_CURRENT_SOURCE_DIR}/models" CACHE PATH "Folder holding the fetched model files")
-foreach(file centernet.json centernet.bin ch_PP-OCRv4_det_infer.onnx ch_PP-OCRv4_rec_infer.onnx ppocr_keys_v1.txt)
+foreach(file centernet.json centernet.bin blazeface-back.json blazeface-back.bin ch_PP-OCRv4_det_infer.onnx ch_PP-OCRv4_rec_infer.onnx ppocr_keys_v1.txt)
   if(NOT EXISTS "${STILLPICK_MODEL_DIR}/${file}")
     message(FATAL_ERROR "model file ${STILLPICK_MODEL_DIR}/${file} is missing: run scripts/fetch-models first")
   endif()
@@ -24,6 +24,7 @@ add_custom_command(OUTPUT "${prepared}/text_detector.onnx"
   COMMAND stillpick_prepare_model "${STILLPICK_MODEL_DIR}/ch_PP-OCRv4_det_infer.onnx" "${prepared}/text_detector.onnx"
   DEPENDS stillpick_prepare_model "${STILLPICK_MODEL_DIR}/ch_PP-OCRv4_det_infer.onnx" VERBATIM)
 set(STILLPICK_MODEL_PATHS "${STILLPICK_MODEL_DIR}/centernet.json" "${STILLPICK_MODEL_DIR}/centernet.bin"
+  "${STILLPICK_MODEL_DIR}/blazeface-back.json" "${STILLPICK_MODEL_DIR}/blazeface-back.bin"
   "${prepared}/text_detector.onnx" "${STILLPICK_MODEL_DIR}/ppocr_keys_v1.txt")
 # The recogniser reads crops up to 192 pixels wide (48 tall, 24 steps).
 add_custom_command(OUTPUT "${prepared}/text_recogniser.onnx"

@@ -3,6 +3,8 @@
 extern "C" {
 extern const uint8_t stillpick_model_centernet_json_begin[], stillpick_model_centernet_json_end[];
 extern const uint8_t stillpick_model_centernet_bin_begin[], stillpick_model_centernet_bin_end[];
+extern const uint8_t stillpick_model_blazeface_back_json_begin[], stillpick_model_blazeface_back_json_end[];
+extern const uint8_t stillpick_model_blazeface_back_bin_begin[], stillpick_model_blazeface_back_bin_end[];
 extern const uint8_t stillpick_model_text_detector_onnx_begin[], stillpick_model_text_detector_onnx_end[];
 extern const uint8_t stillpick_model_text_recogniser_onnx_begin[], stillpick_model_text_recogniser_onnx_end[];
 extern const uint8_t stillpick_model_ppocr_keys_v1_txt_begin[], stillpick_model_ppocr_keys_v1_txt_end[];
@@ -23,6 +25,14 @@ std::span<const uint8_t> centernetGraph() {
 
 std::span<const uint8_t> centernetWeights() {
   return {stillpick_model_centernet_bin_begin, stillpick_model_centernet_bin_end};
+}
+
+std::span<const uint8_t> faceDetectorGraph() {
+  return {stillpick_model_blazeface_back_json_begin, stillpick_model_blazeface_back_json_end};
+}
+
+std::span<const uint8_t> faceDetectorWeights() {
+  return {stillpick_model_blazeface_back_bin_begin, stillpick_model_blazeface_back_bin_end};
 }
 
 std::span<const uint8_t> textDetectorOnnx() {

@@ -26,6 +26,8 @@ constexpr int kDetectionLimit = 100;
 // Peaks whose calibrated confidence falls below this are not reported at all.
 constexpr float kReportFloor = 0.01f;
 constexpr float kPersonOverlap = 0.5f;
+// Squares overlap, so a face near an edge is found twice.
+constexpr float kFaceOverlap = 0.3f;
 
 // The fingerprint sees the picture scaled to 256 on its longest side, aspect
 // kept, no padding (the backbone is fully convolutional).
@@ -144,10 +146,34 @@ std::vector<HumanObservation> ObjectModel::humans(const Image& picture) {
   std::vector<Detection> people;
   for (const Detection& d : detections(picture))
     if (d.label == 0) people.push_back(d);
+  people = suppressOverlaps(std::move(people), kPersonOverlap);
   std::vector<HumanObservation> result;
-  for (const Detection& d : suppressOverlaps(std::move(people), kPersonOverlap))
-    result.push_back({personConfidence(d)});
-  return result;
+  for (const Detection& d : people) result.push_back({personConfidence(d)});
+  const auto counted = size_t(std::count_if(result.begin(), result.end(), [](auto& h) { return h.confidence > 0.5f; }));
+  if (counted < kGroupPeople) return result;
+
+  // Faces where the detector saw people, even faintly, in picture pixels.
+  cv::Mat pixels = view(picture);
+  const double toPicture = double(std::max(pixels.cols, pixels.rows)) / kDetectorSide;
+  std::vector<cv::Rect> areas;
+  for (const Detection& d : people)
+    if (personConfidence(d) >= kFaceAreaConfidence)
+      areas.push_back(cv::Rect(cv::Point(int(d.left * toPicture), int(d.top * toPicture)),
+                               cv::Point(int(std::ceil(d.right * toPicture)), int(std::ceil(d.bottom * toPicture)))));
+  const std::vector<cv::Rect> squares = faceSquares(pixels.size(), areas);
+  if (squares.size() > kMostFaceSquares) return result;
+  if (!faces_) faces_ = std::make_unique<FaceModel>();
+  std::vector<Detection> faces;
+  for (const cv::Rect& square : squares) {
+    std::vector<Detection> found = faces_->faces(pixels, square);
+    faces.insert(faces.end(), found.begin(), found.end());
+  }
+  std::sort(faces.begin(), faces.end(), [](const Detection& a, const Detection& b) { return a.score > b.score; });
+  faces = suppressOverlaps(std::move(faces), kFaceOverlap);
+  if (faces.size() <= counted) return result;
+  std::vector<HumanObservation> byFace;
+  for (const Detection& face : faces) byFace.push_back({face.score});
+  return byFace;
 }
 
 FeaturePrint ObjectModel::featurePrint(const Image& picture) {

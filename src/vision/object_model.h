@@ -1,11 +1,13 @@
 #pragma once
 #include <cstdint>
+#include <memory>
 #include <opencv2/dnn.hpp>
 #include <string>
 #include <vector>
 
 #include "base/image.h"
 #include "vision/detections.h"
+#include "vision/face_model.h"
 #include "vision/vision.h"
 
 // The object detector linked into the binary — a CenterNet head on a
@@ -19,7 +21,11 @@ class ObjectModel {
   // Classes present in the picture, each once with its best calibrated
   // confidence, most confident first.
   std::vector<Classification> classifications(const Image& picture);
-  // One observation per person after overlap suppression, most confident first.
+  // One observation per person after overlap suppression, most confident
+  // first. Where kGroupPeople or more are counted, the faces among them are
+  // counted too, and when there are more faces than people counted (a group
+  // photo: people half behind others, kneeling, sitting, whom the detector
+  // scores as low as clutter), one observation per face is given instead.
   std::vector<HumanObservation> humans(const Image& picture);
   // An L2-normalised vector of pooled backbone features.
   FeaturePrint featurePrint(const Image& picture);
@@ -45,4 +51,11 @@ class ObjectModel {
   };
   Key lastKey_;
   std::vector<Detection> last_;
+  std::unique_ptr<FaceModel> faces_;  // loaded for the first group
 };
+
+constexpr size_t kGroupPeople = 3;
+// Person boxes from this confidence on mark where faces are looked for.
+constexpr float kFaceAreaConfidence = 0.1f;
+// At most this many squares are searched for faces (a 720 x 405 frame is 15).
+constexpr size_t kMostFaceSquares = 15;

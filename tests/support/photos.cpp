@@ -20,6 +20,12 @@ std::string streetFootage() {
   return path;
 }
 
+std::string groupPhoto() {
+  std::string path = std::string(STILLPICK_SOURCE_DIR) + "/tests/photos/TeamMeeting2019.jpg";
+  if (!std::filesystem::exists(path)) throw std::runtime_error(path + " is missing: run scripts/fetch-test-photos");
+  return path;
+}
+
 Image loadPhoto(const std::string& name, const std::string& inputArgs) {
   // Kept losslessly as one RGB frame and decoded as any clip would be.
   std::string path = makeClip(name + ".mkv", inputArgs + " -frames:v 1 -c:v ffv1 -pix_fmt bgr0");

@@ -13,6 +13,11 @@ std::string samplePhoto(const std::string& file);
 // the package is missing, naming it.
 std::string streetFootage();
 
+// Path of a real group photograph, JACoW's 2019 team meeting (1317 x 342,
+// 39 people in three rows), which scripts/fetch-test-photos puts in
+// tests/photos/. Throws when it is missing, naming the script.
+std::string groupPhoto();
+
 // The first picture that `ffmpeg <inputArgs>` gives (inputs and filters), as
 // an RGB Image; at most 720 × 720. Kept in the test data directory under
 // `name`, made once.
