@@ -15,9 +15,10 @@
 class FaceModel {
  public:
   FaceModel();
-  // The faces found in `square` of `rgb` (CV_8UC3, R, G, B), in the
-  // picture's pixels, scores 0 to 1, those above kFaceFloor only.
-  std::vector<Detection> faces(const cv::Mat& rgb, const cv::Rect& square);
+  // The faces found in the `squares` of `rgb` (CV_8UC3, R, G, B), in the
+  // picture's pixels, scores 0 to 1, those above kFaceFloor only; a face
+  // where squares overlap is found in each.
+  std::vector<Detection> faces(const cv::Mat& rgb, const std::vector<cv::Rect>& squares);
 
  private:
   cv::dnn::Net net_;

@@ -150,7 +150,10 @@ std::vector<HumanObservation> ObjectModel::humans(const Image& picture) {
   std::vector<HumanObservation> result;
   for (const Detection& d : people) result.push_back({personConfidence(d)});
   const auto counted = size_t(std::count_if(result.begin(), result.end(), [](auto& h) { return h.confidence > 0.5f; }));
-  if (counted < kGroupPeople) return result;
+  const auto faint = size_t(std::count_if(result.begin(), result.end(), [](auto& h) {
+    return h.confidence >= kFaceAreaConfidence && h.confidence <= 0.5f;
+  }));
+  if (counted < kGroupPeople || faint < kFaintPerCounted * counted) return result;
 
   // Faces where the detector saw people, even faintly, in picture pixels.
   cv::Mat pixels = view(picture);
@@ -163,11 +166,7 @@ std::vector<HumanObservation> ObjectModel::humans(const Image& picture) {
   const std::vector<cv::Rect> squares = faceSquares(pixels.size(), areas);
   if (squares.size() > kMostFaceSquares) return result;
   if (!faces_) faces_ = std::make_unique<FaceModel>();
-  std::vector<Detection> faces;
-  for (const cv::Rect& square : squares) {
-    std::vector<Detection> found = faces_->faces(pixels, square);
-    faces.insert(faces.end(), found.begin(), found.end());
-  }
+  std::vector<Detection> faces = faces_->faces(pixels, squares);
   std::sort(faces.begin(), faces.end(), [](const Detection& a, const Detection& b) { return a.score > b.score; });
   faces = suppressOverlaps(std::move(faces), kFaceOverlap);
   if (faces.size() <= counted) return result;

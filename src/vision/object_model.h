@@ -22,10 +22,12 @@ class ObjectModel {
   // confidence, most confident first.
   std::vector<Classification> classifications(const Image& picture);
   // One observation per person after overlap suppression, most confident
-  // first. Where kGroupPeople or more are counted, the faces among them are
-  // counted too, and when there are more faces than people counted (a group
-  // photo: people half behind others, kneeling, sitting, whom the detector
-  // scores as low as clutter), one observation per face is given instead.
+  // first. In a group, where kGroupPeople or more are counted and the
+  // detector sees kFaintPerCounted times as many faintly (people half
+  // behind others, kneeling, sitting, scored as low as clutter), the faces
+  // are counted too, and when there are more faces than people counted, one
+  // observation per face is given instead. Walkers in street footage are
+  // seen surely more often than faintly.
   std::vector<HumanObservation> humans(const Image& picture);
   // An L2-normalised vector of pooled backbone features.
   FeaturePrint featurePrint(const Image& picture);
@@ -55,7 +57,9 @@ class ObjectModel {
 };
 
 constexpr size_t kGroupPeople = 3;
-// Person boxes from this confidence on mark where faces are looked for.
+constexpr size_t kFaintPerCounted = 2;
+// Person boxes from this confidence on are seen faintly, and mark where
+// faces are looked for.
 constexpr float kFaceAreaConfidence = 0.1f;
 // At most this many squares are searched for faces (a 720 x 405 frame is 15).
 constexpr size_t kMostFaceSquares = 15;

@@ -73,7 +73,7 @@ TEST(FaceModel, FindsTheFaceOfAPortraitShrunkToASquare) {
   // picture moved 30 pixels into the square finds the face moved as much.
   cv::Mat small;
   cv::resize(rgb, small, {150, 150}, 0, 0, cv::INTER_AREA);
-  std::vector<Detection> faces = suppressOverlaps(model.faces(small, {0, 0, 192, 192}), 0.3f);
+  std::vector<Detection> faces = suppressOverlaps(model.faces(small, {{0, 0, 192, 192}}), 0.3f);
   ASSERT_EQ(faces.size(), 1u);
   const Detection face = faces[0];
   // Her face, brow to chin, is about columns 53 to 79 and rows 20 to 53.
@@ -84,7 +84,7 @@ TEST(FaceModel, FindsTheFaceOfAPortraitShrunkToASquare) {
   EXPECT_NEAR(face.bottom, 52, 6);
   cv::Mat moved(190, 190, CV_8UC3, cv::Scalar(0, 0, 0));
   small.copyTo(moved(cv::Rect(30, 30, 150, 150)));
-  std::vector<Detection> again = suppressOverlaps(model.faces(moved, {30, 30, 192, 192}), 0.3f);
+  std::vector<Detection> again = suppressOverlaps(model.faces(moved, {{30, 30, 192, 192}}), 0.3f);
   ASSERT_EQ(again.size(), 1u);
   EXPECT_NEAR(again[0].left, face.left + 30, 0.5);
   EXPECT_NEAR(again[0].bottom, face.bottom + 30, 0.5);
