@@ -5,5 +5,6 @@
 #include "vision/vision.h"
 
 // How many people the picture shows: the human detections whose confidence
-// is above 0.5. Errors of the service pass through.
+// is above kPeopleConfidenceFloor. Errors of the service pass through.
+constexpr float kPeopleConfidenceFloor = 0.5f;  // exclusive
 int64_t countPeople(Vision& vision, const Image& picture);

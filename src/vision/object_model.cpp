@@ -9,6 +9,7 @@
 #include <string_view>
 
 #include "base/fail.h"
+#include "vision/count_people.h"
 #include "vision/embedded_models.h"
 #include "vision/opencv_failure.h"
 #include "vision/tfjs_graph.h"
@@ -149,9 +150,12 @@ std::vector<HumanObservation> ObjectModel::humans(const Image& picture) {
   people = suppressOverlaps(std::move(people), kPersonOverlap);
   std::vector<HumanObservation> result;
   for (const Detection& d : people) result.push_back({personConfidence(d)});
-  const auto counted = size_t(std::count_if(result.begin(), result.end(), [](auto& h) { return h.confidence > 0.5f; }));
+  // Counted as countPeople counts them; faint below that.
+  const auto counted = size_t(std::count_if(result.begin(), result.end(), [](auto& h) {
+    return h.confidence > kPeopleConfidenceFloor;
+  }));
   const auto faint = size_t(std::count_if(result.begin(), result.end(), [](auto& h) {
-    return h.confidence >= kFaceAreaConfidence && h.confidence <= 0.5f;
+    return h.confidence >= kFaceAreaConfidence && h.confidence <= kPeopleConfidenceFloor;
   }));
   if (counted < kGroupPeople || faint < kFaintPerCounted * counted) return result;
 
@@ -159,8 +163,8 @@ std::vector<HumanObservation> ObjectModel::humans(const Image& picture) {
   cv::Mat pixels = view(picture);
   const double toPicture = double(std::max(pixels.cols, pixels.rows)) / kDetectorSide;
   std::vector<cv::Rect> areas;
-  for (const Detection& d : people)
-    if (personConfidence(d) >= kFaceAreaConfidence)
+  for (size_t i = 0; i < people.size(); ++i)
+    if (const Detection& d = people[i]; result[i].confidence >= kFaceAreaConfidence)
       areas.push_back(cv::Rect(cv::Point(int(d.left * toPicture), int(d.top * toPicture)),
                                cv::Point(int(std::ceil(d.right * toPicture)), int(std::ceil(d.bottom * toPicture)))));
   const std::vector<cv::Rect> squares = faceSquares(pixels.size(), areas);
