@@ -346,6 +346,52 @@ void mendCommand(std::string& line) {
 
 }  // namespace
 
+// Letters that writing a few pixels tall is read as one another: the round
+// ones, and pairs of like shape ("Clese", "Tsb", "Musik", "9uit").
+constexpr std::array<std::string_view, 6> kSmallLookAlikes = {"aceo", "as", "ck", "gq9", "hn", "uv"};
+
+bool hasSmallLookAlike(char c) {
+  return std::any_of(kSmallLookAlikes.begin(), kSmallLookAlikes.end(),
+                     [&](std::string_view group) { return group.find(lower(c)) != std::string_view::npos; });
+}
+
+// The English words `core` reads as with one of its letters swapped for a
+// small look-alike, in the case of the letter it takes the place of (a
+// capital for a digit that starts the word); at most two, as two are
+// already too many.
+std::vector<std::string> smallLookAlikeWords(std::string core, const Lexicon& english) {
+  std::vector<std::string> found;
+  for (size_t i = 0; i < core.size() && found.size() < 2; ++i) {
+    const char was = core[i];
+    for (std::string_view group : kSmallLookAlikes) {
+      if (group.find(lower(was)) == std::string_view::npos) continue;
+      for (char other : group) {
+        if (other == lower(was)) continue;
+        core[i] = isUpper(was) || (i == 0 && isAsciiDigit(was)) ? upper(other) : other;
+        if (english.contains(core) &&
+            std::none_of(found.begin(), found.end(), [&](const std::string& f) { return distance(f, core) == 0; }))
+          found.push_back(core);
+      }
+    }
+    core[i] = was;
+  }
+  return found;
+}
+
+std::string mendedSmallWord(std::string word, const Lexicon& english) {
+  size_t from = 0, to = word.size();
+  while (from < to && isWrapping(word[from])) ++from;
+  while (to > from && isWrapping(word[to - 1])) --to;
+  const std::string core = word.substr(from, to - from);
+  const auto letters = std::count_if(core.begin(), core.end(), isAsciiLetter);
+  if (core.size() < kShortestSmallMend || letters < 2 ||
+      !std::all_of(core.begin(), core.end(), [](char c) { return isAsciiLetter(c) || hasSmallLookAlike(c); }) ||
+      (english.contains(core) && !capitalAfterSmall(core)))
+    return word;
+  const std::vector<std::string> found = smallLookAlikeWords(core, english);
+  return found.size() == 1 ? word.substr(0, from) + found[0] + word.substr(to) : word;
+}
+
 std::string_view withoutMarksAround(std::string_view word) {
   while (!word.empty() && !isAsciiLetterOrDigit(word.front()) && uint8_t(word.front()) < 0x80) word.remove_prefix(1);
   while (!word.empty() && !isAsciiLetterOrDigit(word.back()) && uint8_t(word.back()) < 0x80) word.remove_suffix(1);
@@ -372,6 +418,15 @@ std::string languageCorrected(std::string_view line, const Lexicon& english) {
   dropLoneMarks(mended);
   mendCommand(mended);
   matchQuotePair(mended);
+  return mended;
+}
+
+std::string smallWritingCorrected(std::string_view line, const Lexicon& english) {
+  std::string mended;
+  for (std::string_view word : wordsIn(line)) {
+    if (!mended.empty()) mended += ' ';
+    mended += mendedSmallWord(std::string(word), english);
+  }
   return mended;
 }
 

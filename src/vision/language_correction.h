@@ -50,6 +50,17 @@ std::string_view withoutMarksAround(std::string_view word);
 // Anything else, names and words not in the lexicon included, is kept as read.
 std::string languageCorrected(std::string_view line, const Lexicon& english);
 
+// A reading of writing a few pixels tall (as the CTC recogniser reads a
+// large screen shrunk to the frame), already languageCorrected, with the
+// slips of writing that small mended, word by word: a word of at least
+// kShortestSmallMend characters that is not English (or is, but with a
+// capital after a small letter) becomes the one English word it reads
+// as with one of its letters swapped for a small look-alike (a, c, e, o; a,
+// s; c, k; g, q, 9; h, n; u, v: "Clese" gives "Close", "Tsb" "Tab"). Where
+// two English words fit, or none, the word is kept as read.
+constexpr size_t kShortestSmallMend = 3;
+std::string smallWritingCorrected(std::string_view line, const Lexicon& english);
+
 // Whether a reading of two words or more is noise rather than writing: the
 // recogniser was unsure of it (confidence under kUnsureNoise) and fewer than
 // one of its words in kNoiseWordsPerWritten looks written (in a line of up

@@ -155,7 +155,7 @@ std::vector<cv::Rect> smallTextTiles(const cv::Mat& rgb, const std::vector<cv::R
 }
 
 std::optional<RecognizedText> keptSmallReading(const RecognizedText& reading, const Lexicon& english) {
-  RecognizedText mended{languageCorrected(reading.string, english), reading.confidence};
+  RecognizedText mended{smallWritingCorrected(languageCorrected(reading.string, english), english), reading.confidence};
   if (mended.confidence >= kSureSmallReading ||
       (mended.confidence >= kLeastSmallReading && allEnglishWords(mended.string, english)))
     return mended;

@@ -19,9 +19,10 @@ std::vector<cv::Rect> smallTextTiles(const cv::Mat& rgb, const std::vector<cv::R
                                      int most);
 
 // A reading of a line of such small writing (by the CTC recogniser) as it
-// is kept: mended (languageCorrected), and only when the recogniser is at
-// least kSureSmallReading sure of it, or at least kLeastSmallReading sure
-// and, mended, it is made of English words alone ("Qult" is "Quit"). Below
+// is kept: mended (languageCorrected, then smallWritingCorrected), and only
+// when the recogniser is at least kSureSmallReading sure of it, or at least
+// kLeastSmallReading sure and, mended, it is made of English words alone
+// ("Qult" is "Quit", "Musik" is "Music"). Below
 // that, its readings are mostly shortcuts and icons garbled into strings
 // like "SNR+cbi#5".
 constexpr float kSureSmallReading = 0.75f;

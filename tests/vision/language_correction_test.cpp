@@ -137,6 +137,31 @@ TEST(LanguageCorrected, UsesTheEmbeddedEnglishWords) {
             "Call Marta 800px-De_Quedlinburg_... fgselect");
 }
 
+TEST(SmallWritingCorrected, SwapsOneSmallLookAlikeWhereOnlyOneEnglishWordFits) {
+  const Lexicon english(englishWords());
+  const struct {
+    const char* read;
+    const char* mended;
+  } cases[] = {
+      // Readings of 5-pixel menu and file labels, each letter in its case.
+      {"Clese Window", "Close Window"},
+      {"Detach Tsb", "Detach Tab"},
+      {"Musik", "Music"},
+      {"(hcme)", "(home)"},
+      {"9uit", "Quit"},  // a digit starting a word becomes a capital
+      {"templete.txt", "templete.txt"},  // a file name is not a word
+      // Kept: English words, two fits ("caps" and "cops"), none, too
+      // short, and words with marks inside them.
+      {"Paces Save", "Paces Save"},
+      {"ceps", "ceps"},
+      {"Wincow", "Wincow"},
+      {"Jb", "Jb"},
+      {"Ctrl+N repert.po!", "Ctrl+N repert.po!"},
+      {"", ""},
+  };
+  for (const auto& c : cases) EXPECT_EQ(smallWritingCorrected(c.read, english), c.mended) << c.read;
+}
+
 TEST(AllEnglishWords, EveryWordWithoutItsMarksIsEnglish) {
   const Lexicon english(englishWords());
   for (const char* line : {"Save As...", "(Reload)", "Close Window"}) EXPECT_TRUE(allEnglishWords(line, english)) << line;

@@ -146,7 +146,8 @@ TEST(KeptSmallReading, SureOnesAndLessSureOnesMadeOfEnglishWordsOnceMended) {
       {"Qult", 0.63f, "Quit"},  // English once its look-alike is mended
       {"Piaces", 0.74f, "Places"},
       {"Ciose Window", 0.94f, "Close Window"},  // mended when sure as well
-      {"Musik", 0.74f, nullptr},
+      {"Musik", 0.74f, "Music"},  // and once a small look-alike is
+      {"Mosik", 0.74f, nullptr},
       {"Cref...", 0.69f, nullptr},  // "Print..." garbled
       {"SNR+cbi#5", 0.74f, nullptr},
       {"Ctrl+S", 0.6f, nullptr},  // a shortcut is not a word: at this size it is mostly garbled
