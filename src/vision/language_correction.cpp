@@ -210,6 +210,18 @@ bool capitalAfterSmall(std::string_view word) {
 // Marks that may stand around a word ("(Save", "Open...", "“Quit”").
 bool isWrapping(char c) { return !isAsciiLetter(c) && !isAsciiDigit(c) && c != '$' && c != '|' && c != '+'; }
 
+// Where `word` is left once the marks that wrap it are set aside: [from, to).
+struct Core {
+  size_t from, to;
+};
+Core wrappedCore(std::string_view word) {
+  // Wrapping marks are ASCII; a UTF-8 byte may be part of a look-alike.
+  size_t from = 0, to = word.size();
+  while (from < to && isWrapping(word[from]) && uint8_t(word[from]) < 0x80) ++from;
+  while (to > from && isWrapping(word[to - 1]) && uint8_t(word[to - 1]) < 0x80) --to;
+  return {from, to};
+}
+
 std::string mendedWord(std::string word, const Lexicon& english) {
   mendPathRoot(word);
   mendDigitRuns(word);
@@ -218,10 +230,7 @@ std::string mendedWord(std::string word, const Lexicon& english) {
     mendShortcut(word);
     return word;
   }
-  // Wrapping marks are ASCII; a UTF-8 byte may be part of a look-alike.
-  size_t from = 0, to = word.size();
-  while (from < to && isWrapping(word[from]) && uint8_t(word[from]) < 0x80) ++from;
-  while (to > from && isWrapping(word[to - 1]) && uint8_t(word[to - 1]) < 0x80) --to;
+  const auto [from, to] = wrappedCore(word);
   std::string core = word.substr(from, to - from);
   if (core.empty() || (english.contains(core) && !capitalAfterSmall(core))) return word;
   mendLookAlike(core, english);
@@ -344,8 +353,6 @@ void mendCommand(std::string& line) {
   if (mended) line.replace(size_t(read.data() - line.data()), read.size(), *mended);
 }
 
-}  // namespace
-
 // Letters that writing a few pixels tall is read as one another: the round
 // ones, and pairs of like shape ("Clese", "Tsb", "Musik", "9uit").
 constexpr std::array<std::string_view, 6> kSmallLookAlikes = {"aceo", "as", "ck", "gq9", "hn", "uv"};
@@ -379,9 +386,7 @@ std::vector<std::string> smallLookAlikeWords(std::string core, const Lexicon& en
 }
 
 std::string mendedSmallWord(std::string word, const Lexicon& english) {
-  size_t from = 0, to = word.size();
-  while (from < to && isWrapping(word[from])) ++from;
-  while (to > from && isWrapping(word[to - 1])) --to;
+  const auto [from, to] = wrappedCore(word);
   const std::string core = word.substr(from, to - from);
   const auto letters = std::count_if(core.begin(), core.end(), isAsciiLetter);
   if (core.size() < kShortestSmallMend || letters < 2 ||
@@ -391,6 +396,8 @@ std::string mendedSmallWord(std::string word, const Lexicon& english) {
   const std::vector<std::string> found = smallLookAlikeWords(core, english);
   return found.size() == 1 ? word.substr(0, from) + found[0] + word.substr(to) : word;
 }
+
+}  // namespace
 
 std::string_view withoutMarksAround(std::string_view word) {
   while (!word.empty() && !isAsciiLetterOrDigit(word.front()) && uint8_t(word.front()) < 0x80) word.remove_prefix(1);
