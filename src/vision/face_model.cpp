@@ -9,6 +9,7 @@
 #include "vision/embedded_models.h"
 #include "vision/opencv_failure.h"
 #include "vision/tfjs_graph.h"
+#include "vision/two_halves.h"
 
 namespace {
 
@@ -31,40 +32,57 @@ int squareStart(int index, int step, int extent) {
 
 }  // namespace
 
-FaceModel::FaceModel() {
-  ImportedNet imported = buildNet(readTfjsGraph(faceDetectorGraph(), faceDetectorWeights()), kOutputs);
-  net_ = imported.net;
-  outputs_ = imported.outputLayers;
+cv::dnn::Net& FaceModel::net(size_t which) {
+  if (nets_[which].empty()) {
+    ImportedNet imported = buildNet(readTfjsGraph(faceDetectorGraph(), faceDetectorWeights()), kOutputs);
+    nets_[which] = imported.net;
+    outputs_ = imported.outputLayers;
+  }
+  return nets_[which];
 }
 
+FaceModel::FaceModel() { net(0); }
+
 std::vector<Detection> FaceModel::faces(const cv::Mat& rgb, const std::vector<cv::Rect>& squares) {
-  // One square at a time: OpenCV runs a batch of them more slowly.
+  // One square at a time (OpenCV runs a batch of them more slowly), on
+  // both cores.
+  std::vector<std::vector<Detection>> perSquare(squares.size());
+  if (squares.size() == 1) {
+    perSquare[0] = facesIn(net(0), rgb, squares[0]);
+  } else if (squares.size() > 1) {
+    // Loaded here, so that a failure to load is thrown on this thread.
+    std::array<cv::dnn::Net*, 2> nets = {&net(0), &net(1)};
+    inTwoHalves(squares.size(), [&](size_t which, size_t i) { perSquare[i] = facesIn(*nets[which], rgb, squares[i]); });
+  }
   std::vector<Detection> found;
-  for (const cv::Rect& square : squares) {
-    // Outside the picture (a picture smaller than a square) stays black.
-    cv::Mat patch(kFaceSquare, kFaceSquare, CV_8UC3, cv::Scalar(0, 0, 0));
-    const cv::Rect inside = square & cv::Rect(0, 0, rgb.cols, rgb.rows);
-    rgb(inside).copyTo(patch(inside - square.tl()));
-    cv::Mat input;
-    cv::resize(patch, input, {kInputSide, kInputSide}, 0, 0, cv::INTER_LINEAR);
-    input.convertTo(input, CV_32F, 1 / 127.5, -1);  // -1 to 1, as the detector was trained
-    std::vector<cv::Mat> answer;
-    try {
-      net_.setInput(cv::dnn::blobFromImage(input));
-      net_.forward(answer, std::vector<cv::String>(outputs_.begin(), outputs_.end()));
-    } catch (const cv::Exception& e) {
-      rethrowOpenCvError(e, "face detection");
-    }
-    for (size_t level = 0; level < std::size(kLevels); ++level) {
-      const cv::Mat& scores = answer[2 * level];
-      const cv::Mat& boxes = answer[2 * level + 1];
-      const auto [cells, anchors] = kLevels[level];
-      if (scores.total() != size_t(cells * cells * anchors) || boxes.total() != scores.total() * kBoxValues)
-        throw Fail("face detection: the detector's answer is not of the expected size");
-      std::vector<Detection> part =
-          decodeFaceLevel(scores.ptr<float>(), boxes.ptr<float>(), cells, anchors, kFaceFloor, square);
-      found.insert(found.end(), part.begin(), part.end());
-    }
+  for (const std::vector<Detection>& part : perSquare) found.insert(found.end(), part.begin(), part.end());
+  return found;
+}
+
+std::vector<Detection> FaceModel::facesIn(cv::dnn::Net& net, const cv::Mat& rgb, const cv::Rect& square) const {
+  // Outside the picture (a picture smaller than a square) stays black.
+  cv::Mat patch(kFaceSquare, kFaceSquare, CV_8UC3, cv::Scalar(0, 0, 0));
+  const cv::Rect inside = square & cv::Rect(0, 0, rgb.cols, rgb.rows);
+  rgb(inside).copyTo(patch(inside - square.tl()));
+  cv::Mat input;
+  cv::resize(patch, input, {kInputSide, kInputSide}, 0, 0, cv::INTER_LINEAR);
+  input.convertTo(input, CV_32F, 1 / 127.5, -1);  // -1 to 1, as the detector was trained
+  std::vector<cv::Mat> answer;
+  try {
+    net.setInput(cv::dnn::blobFromImage(input));
+    net.forward(answer, std::vector<cv::String>(outputs_.begin(), outputs_.end()));
+  } catch (const cv::Exception& e) {
+    rethrowOpenCvError(e, "face detection");
+  }
+  std::vector<Detection> found;
+  for (size_t level = 0; level < std::size(kLevels); ++level) {
+    const cv::Mat& scores = answer[2 * level];
+    const cv::Mat& boxes = answer[2 * level + 1];
+    const auto [cells, anchors] = kLevels[level];
+    if (scores.total() != size_t(cells * cells * anchors) || boxes.total() != scores.total() * kBoxValues)
+      throw Fail("face detection: the detector's answer is not of the expected size");
+    std::vector<Detection> part = decodeFaceLevel(scores.ptr<float>(), boxes.ptr<float>(), cells, anchors, kFaceFloor, square);
+    found.insert(found.end(), part.begin(), part.end());
   }
   return found;
 }

@@ -1,4 +1,5 @@
 #pragma once
+#include <array>
 #include <opencv2/core.hpp>
 #include <opencv2/dnn.hpp>
 #include <string>
@@ -21,7 +22,13 @@ class FaceModel {
   std::vector<Detection> faces(const cv::Mat& rgb, const std::vector<cv::Rect>& squares);
 
  private:
-  cv::dnn::Net net_;
+  // The detector, built when first needed; `which` is 0 or 1.
+  cv::dnn::Net& net(size_t which);
+  // The faces `net` finds in one square.
+  std::vector<Detection> facesIn(cv::dnn::Net& net, const cv::Mat& rgb, const cv::Rect& square) const;
+  // Two of them, one for each half of a picture's squares; the second is
+  // built for the first picture of two squares or more.
+  std::array<cv::dnn::Net, 2> nets_;
   std::vector<std::string> outputs_;
 };
 
