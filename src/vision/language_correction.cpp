@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <numeric>
 #include <optional>
+#include <utility>
 
 #include "base/lines.h"
 #include "base/utf8.h"
@@ -375,9 +376,8 @@ std::vector<std::string> smallLookAlikeWords(std::string core, const Lexicon& en
       for (char other : group) {
         if (other == lower(was)) continue;
         core[i] = isUpper(was) || (i == 0 && isAsciiDigit(was)) ? upper(other) : other;
-        if (english.contains(core) &&
-            std::none_of(found.begin(), found.end(), [&](const std::string& f) { return distance(f, core) == 0; }))
-          found.push_back(core);
+        // Each swap gives a word of its own: no two groups share a pair.
+        if (english.contains(core)) found.push_back(core);
       }
     }
     core[i] = was;
@@ -395,6 +395,17 @@ std::string mendedSmallWord(std::string word, const Lexicon& english) {
     return word;
   const std::vector<std::string> found = smallLookAlikeWords(core, english);
   return found.size() == 1 ? word.substr(0, from) + found[0] + word.substr(to) : word;
+}
+
+// The words of `line`, each mended by `mend`, joined by single spaces.
+template <typename Mend>
+std::string mendedWordByWord(std::string_view line, const Mend& mend) {
+  std::string mended;
+  for (std::string_view word : wordsIn(line)) {
+    if (!mended.empty()) mended += ' ';
+    mended += mend(std::string(word));
+  }
+  return mended;
 }
 
 }  // namespace
@@ -417,11 +428,7 @@ bool Lexicon::contains(std::string_view word) const {
 }
 
 std::string languageCorrected(std::string_view line, const Lexicon& english) {
-  std::string mended;
-  for (std::string_view word : wordsIn(line)) {
-    if (!mended.empty()) mended += ' ';
-    mended += mendedWord(std::string(word), english);
-  }
+  std::string mended = mendedWordByWord(line, [&](std::string word) { return mendedWord(std::move(word), english); });
   dropLoneMarks(mended);
   mendCommand(mended);
   matchQuotePair(mended);
@@ -429,12 +436,7 @@ std::string languageCorrected(std::string_view line, const Lexicon& english) {
 }
 
 std::string smallWritingCorrected(std::string_view line, const Lexicon& english) {
-  std::string mended;
-  for (std::string_view word : wordsIn(line)) {
-    if (!mended.empty()) mended += ' ';
-    mended += mendedSmallWord(std::string(word), english);
-  }
-  return mended;
+  return mendedWordByWord(line, [&](std::string word) { return mendedSmallWord(std::move(word), english); });
 }
 
 bool allEnglishWords(std::string_view line, const Lexicon& english) {
