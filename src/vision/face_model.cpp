@@ -14,16 +14,17 @@
 namespace {
 
 constexpr int kInputSide = 256;
-// The two levels' last convolutions: logits and boxes, 16 x 16 cells of 2
-// anchors, then 8 x 8 cells of 6.
+// The two levels' last convolutions: logits and boxes, cells of 16 input
+// pixels with 2 anchors, then cells of 32 with 6.
 const std::vector<std::string> kOutputs = {"StatefulPartitionedCall/functional_1/conv2d_33/BiasAdd",
                                            "StatefulPartitionedCall/functional_1/conv2d_35/BiasAdd",
                                            "StatefulPartitionedCall/functional_1/conv2d_34/BiasAdd",
                                            "StatefulPartitionedCall/functional_1/conv2d_36/BiasAdd"};
 struct Level {
-  int cells, anchors;
+  int cell, anchors;
 };
-constexpr Level kLevels[] = {{16, 2}, {8, 6}};
+constexpr Level kLevels[] = {{16, 2}, {32, 6}};
+constexpr int kCoarsestCell = 32;
 constexpr int kBoxValues = 16;
 
 int squareStart(int index, int step, int extent) {
@@ -44,29 +45,32 @@ cv::dnn::Net& FaceModel::net(size_t which) {
 FaceModel::FaceModel() { net(0); }
 
 std::vector<Detection> FaceModel::faces(const cv::Mat& rgb, const std::vector<cv::Rect>& squares) {
-  // One square at a time (OpenCV runs a batch of them more slowly), on
-  // both cores.
-  std::vector<std::vector<Detection>> perSquare(squares.size());
-  if (squares.size() == 1) {
-    perSquare[0] = facesIn(net(0), rgb, squares[0]);
-  } else if (squares.size() > 1) {
+  const std::vector<cv::Rect> halves = faceHalves(rgb.size(), squares);
+  std::vector<std::vector<Detection>> perHalf(halves.size());
+  if (halves.size() == 1) {
+    perHalf[0] = facesIn(net(0), rgb, halves[0]);
+  } else if (halves.size() == 2) {
     // Loaded here, so that a failure to load is thrown on this thread.
     std::array<cv::dnn::Net*, 2> nets = {&net(0), &net(1)};
-    inTwoHalves(squares.size(), [&](size_t which, size_t i) { perSquare[i] = facesIn(*nets[which], rgb, squares[i]); });
+    inTwoHalves(2, [&](size_t which, size_t i) { perHalf[i] = facesIn(*nets[which], rgb, halves[i]); });
   }
   std::vector<Detection> found;
-  for (const std::vector<Detection>& part : perSquare) found.insert(found.end(), part.begin(), part.end());
+  for (const std::vector<Detection>& part : perHalf)
+    for (const Detection& face : part)
+      if (centredIn(face, squares)) found.push_back(face);
   return found;
 }
 
-std::vector<Detection> FaceModel::facesIn(cv::dnn::Net& net, const cv::Mat& rgb, const cv::Rect& square) const {
-  // Outside the picture (a picture smaller than a square) stays black.
-  cv::Mat patch(kFaceSquare, kFaceSquare, CV_8UC3, cv::Scalar(0, 0, 0));
-  const cv::Rect inside = square & cv::Rect(0, 0, rgb.cols, rgb.rows);
-  rgb(inside).copyTo(patch(inside - square.tl()));
-  cv::Mat input;
-  cv::resize(patch, input, {kInputSide, kInputSide}, 0, 0, cv::INTER_LINEAR);
-  input.convertTo(input, CV_32F, 1 / 127.5, -1);  // -1 to 1, as the detector was trained
+std::vector<Detection> FaceModel::facesIn(cv::dnn::Net& net, const cv::Mat& rgb, const cv::Rect& region) const {
+  // Enlarged as a square of kFaceSquare is to the detector's input, then
+  // padded with black to whole cells of its coarsest level.
+  const cv::Size enlarged(int(std::lround(double(region.width) * kInputSide / kFaceSquare)),
+                          int(std::lround(double(region.height) * kInputSide / kFaceSquare)));
+  auto whole = [](int side) { return (side + kCoarsestCell - 1) / kCoarsestCell * kCoarsestCell; };
+  cv::Mat input(whole(enlarged.height), whole(enlarged.width), CV_32FC3, cv::Scalar(-1, -1, -1));
+  cv::Mat resized;
+  cv::resize(rgb(region), resized, enlarged, 0, 0, cv::INTER_LINEAR);
+  resized.convertTo(input(cv::Rect({0, 0}, enlarged)), CV_32F, 1 / 127.5, -1);  // -1 to 1, as the detector was trained
   std::vector<cv::Mat> answer;
   try {
     net.setInput(cv::dnn::blobFromImage(input));
@@ -74,14 +78,17 @@ std::vector<Detection> FaceModel::facesIn(cv::dnn::Net& net, const cv::Mat& rgb,
   } catch (const cv::Exception& e) {
     rethrowOpenCvError(e, "face detection");
   }
+  FaceGrid grid{region.x, region.y, float(region.width) / float(enlarged.width),
+                float(region.height) / float(enlarged.height)};
   std::vector<Detection> found;
   for (size_t level = 0; level < std::size(kLevels); ++level) {
     const cv::Mat& scores = answer[2 * level];
     const cv::Mat& boxes = answer[2 * level + 1];
-    const auto [cells, anchors] = kLevels[level];
-    if (scores.total() != size_t(cells * cells * anchors) || boxes.total() != scores.total() * kBoxValues)
+    const auto [cell, anchors] = kLevels[level];
+    grid.cell = cell, grid.columns = input.cols / cell, grid.rows = input.rows / cell;
+    if (scores.total() != size_t(grid.columns * grid.rows * anchors) || boxes.total() != scores.total() * kBoxValues)
       throw Fail("face detection: the detector's answer is not of the expected size");
-    std::vector<Detection> part = decodeFaceLevel(scores.ptr<float>(), boxes.ptr<float>(), cells, anchors, kFaceFloor, square);
+    std::vector<Detection> part = decodeFaceLevel(scores.ptr<float>(), boxes.ptr<float>(), grid, anchors, kFaceFloor);
     found.insert(found.end(), part.begin(), part.end());
   }
   return found;
@@ -101,22 +108,46 @@ std::vector<cv::Rect> faceSquares(cv::Size size, const std::vector<cv::Rect>& ar
   return squares;
 }
 
-std::vector<Detection> decodeFaceLevel(const float* scores, const float* boxes, int cells, int anchors, float floor,
-                                       const cv::Rect& square) {
+std::vector<cv::Rect> faceHalves(cv::Size size, const std::vector<cv::Rect>& squares) {
+  // Overlapping by a quarter square, so that a face on the cut is whole in
+  // one of them.
+  const int overlap = kFaceSquare / 4;
+  std::vector<cv::Rect> halves = {cv::Rect({0, 0}, size)};
+  if (size.width >= size.height && size.width > kFaceSquare) {
+    const int half = (size.width + overlap + 1) / 2;
+    halves = {{0, 0, half, size.height}, {size.width - half, 0, half, size.height}};
+  } else if (size.height > kFaceSquare) {
+    const int half = (size.height + overlap + 1) / 2;
+    halves = {{0, 0, size.width, half}, {0, size.height - half, size.width, half}};
+  }
+  std::erase_if(halves, [&](const cv::Rect& half) {
+    return std::none_of(squares.begin(), squares.end(), [&](const cv::Rect& square) { return (half & square).area() > 0; });
+  });
+  return halves;
+}
+
+bool centredIn(const Detection& face, const std::vector<cv::Rect>& squares) {
+  const float x = (face.left + face.right) / 2, y = (face.top + face.bottom) / 2;
+  return std::any_of(squares.begin(), squares.end(), [&](const cv::Rect& square) {
+    return x >= float(square.x) && x < float(square.br().x) && y >= float(square.y) && y < float(square.br().y);
+  });
+}
+
+std::vector<Detection> decodeFaceLevel(const float* scores, const float* boxes, const FaceGrid& grid, int anchors,
+                                       float floor) {
   std::vector<Detection> found;
-  const int plane = cells * cells;
-  const float toPicture = float(square.width) / kInputSide;
+  const int plane = grid.columns * grid.rows;
   for (int anchor = 0; anchor < anchors; ++anchor)
     for (int cell = 0; cell < plane; ++cell) {
       const float score = 1 / (1 + std::exp(-scores[anchor * plane + cell]));
       if (!(score > floor)) continue;
       auto value = [&](int k) { return boxes[(anchor * kBoxValues + k) * plane + cell]; };
-      const float stride = float(kInputSide) / cells;
-      const float x = (float(cell % cells) + 0.5f) * stride + value(0), y = (float(cell / cells) + 0.5f) * stride + value(1);
+      const float x = (float(cell % grid.columns) + 0.5f) * float(grid.cell) + value(0),
+                  y = (float(cell / grid.columns) + 0.5f) * float(grid.cell) + value(1);
       const float halfWidth = value(2) / 2, halfHeight = value(3) / 2;
       if (!(halfWidth > 0 && halfHeight > 0)) continue;
-      found.push_back({0, score, square.x + (x - halfWidth) * toPicture, square.y + (y - halfHeight) * toPicture,
-                       square.x + (x + halfWidth) * toPicture, square.y + (y + halfHeight) * toPicture});
+      found.push_back({0, score, float(grid.x) + (x - halfWidth) * grid.xScale, float(grid.y) + (y - halfHeight) * grid.yScale,
+                       float(grid.x) + (x + halfWidth) * grid.xScale, float(grid.y) + (y + halfHeight) * grid.yScale});
     }
   return found;
 }
