@@ -61,5 +61,6 @@ constexpr size_t kFaintPerCounted = 2;
 // Person boxes from this confidence on are seen faintly, and mark where
 // faces are looked for.
 constexpr float kFaceAreaConfidence = 0.1f;
-// At most this many squares are searched for faces (a 720 x 405 frame is 15).
+// Faces are looked for only where at most this many squares cover the
+// people seen (a 720 x 405 frame is 15), which bounds the search's cost.
 constexpr size_t kMostFaceSquares = 15;
