@@ -45,17 +45,17 @@ cv::dnn::Net& FaceModel::net(size_t which) {
 FaceModel::FaceModel() { net(0); }
 
 std::vector<Detection> FaceModel::faces(const cv::Mat& rgb, const std::vector<cv::Rect>& squares) {
-  const std::vector<cv::Rect> halves = faceHalves(rgb.size(), squares);
-  std::vector<std::vector<Detection>> perHalf(halves.size());
-  if (halves.size() == 1) {
-    perHalf[0] = facesIn(net(0), rgb, halves[0]);
-  } else if (halves.size() == 2) {
+  const std::vector<cv::Rect> parts = faceParts(rgb.size(), squares);
+  std::vector<std::vector<Detection>> perPart(parts.size());
+  if (parts.size() == 1) {
+    perPart[0] = facesIn(net(0), rgb, parts[0]);
+  } else if (parts.size() >= 2) {
     // Loaded here, so that a failure to load is thrown on this thread.
     std::array<cv::dnn::Net*, 2> nets = {&net(0), &net(1)};
-    inTwoHalves(2, [&](size_t which, size_t i) { perHalf[i] = facesIn(*nets[which], rgb, halves[i]); });
+    inTwoHalves(parts.size(), [&](size_t which, size_t i) { perPart[i] = facesIn(*nets[which], rgb, parts[i]); });
   }
   std::vector<Detection> found;
-  for (const std::vector<Detection>& part : perHalf)
+  for (const std::vector<Detection>& part : perPart)
     for (const Detection& face : part)
       if (centredIn(face, squares)) found.push_back(face);
   return found;
@@ -108,22 +108,22 @@ std::vector<cv::Rect> faceSquares(cv::Size size, const std::vector<cv::Rect>& ar
   return squares;
 }
 
-std::vector<cv::Rect> faceHalves(cv::Size size, const std::vector<cv::Rect>& squares) {
-  // Overlapping by a quarter square, so that a face on the cut is whole in
-  // one of them.
+std::vector<cv::Rect> faceParts(cv::Size size, const std::vector<cv::Rect>& squares) {
+  // Each side longer than a square is cut in two, the two overlapping by a
+  // quarter square, so that a face on the cut is whole in one of them.
   const int overlap = kFaceSquare / 4;
-  std::vector<cv::Rect> halves = {cv::Rect({0, 0}, size)};
-  if (size.width >= size.height && size.width > kFaceSquare) {
-    const int half = (size.width + overlap + 1) / 2;
-    halves = {{0, 0, half, size.height}, {size.width - half, 0, half, size.height}};
-  } else if (size.height > kFaceSquare) {
-    const int half = (size.height + overlap + 1) / 2;
-    halves = {{0, 0, size.width, half}, {0, size.height - half, size.width, half}};
-  }
-  std::erase_if(halves, [&](const cv::Rect& half) {
-    return std::none_of(squares.begin(), squares.end(), [&](const cv::Rect& square) { return (half & square).area() > 0; });
+  auto cut = [&](int extent) -> std::vector<std::pair<int, int>> {
+    if (extent <= kFaceSquare) return {{0, extent}};
+    const int half = (extent + overlap + 1) / 2;
+    return {{0, half}, {extent - half, half}};
+  };
+  std::vector<cv::Rect> parts;
+  for (auto [x, w] : cut(size.width))
+    for (auto [y, h] : cut(size.height)) parts.push_back({x, y, w, h});
+  std::erase_if(parts, [&](const cv::Rect& part) {
+    return std::none_of(squares.begin(), squares.end(), [&](const cv::Rect& square) { return (part & square).area() > 0; });
   });
-  return halves;
+  return parts;
 }
 
 bool centredIn(const Detection& face, const std::vector<cv::Rect>& squares) {

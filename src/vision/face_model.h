@@ -19,10 +19,10 @@ class FaceModel {
  public:
   FaceModel();
   // The faces centred in the `squares` of `rgb` (CV_8UC3, R, G, B), in the
-  // picture's pixels, scores 0 to 1, those above kFaceFloor only. The
-  // halves of the picture that meet a square are searched whole, enlarged
-  // as a square of kFaceSquare is to 256, one on each core; a face where
-  // the halves overlap is found in each.
+  // picture's pixels, scores 0 to 1, those above kFaceFloor only. The parts
+  // of the picture (faceParts) that meet a square are searched whole,
+  // enlarged as a square of kFaceSquare is to 256, on both cores; a face
+  // where the parts overlap is found in each.
   std::vector<Detection> faces(const cv::Mat& rgb, const std::vector<cv::Rect>& squares);
 
  private:
@@ -30,8 +30,8 @@ class FaceModel {
   cv::dnn::Net& net(size_t which);
   // The faces `net` finds in one region of the picture.
   std::vector<Detection> facesIn(cv::dnn::Net& net, const cv::Mat& rgb, const cv::Rect& region) const;
-  // Two of them, one for each half of a picture; the second is built for
-  // the first picture searched in both halves.
+  // Two of them, one for each half of a picture's parts; the second is
+  // built for the first picture searched in two parts or more.
   std::array<cv::dnn::Net, 2> nets_;
   std::vector<std::string> outputs_;
 };
@@ -45,13 +45,15 @@ constexpr float kFaceFloor = 0.5f;
 // from its corner), each square kept when it meets one of the areas.
 std::vector<cv::Rect> faceSquares(cv::Size size, const std::vector<cv::Rect>& areas);
 
-// The halves of a picture of `size` that meet one of the `squares`: the
-// picture is cut along its longer side, the halves overlapping by a quarter
-// of kFaceSquare, or left whole where that side is no longer than a square.
-// Every picture of a size is cut alike, so that the detectors' inputs keep
-// their size from frame to frame (a network fed a new size sets itself up
-// again, which costs more than the search).
-std::vector<cv::Rect> faceHalves(cv::Size size, const std::vector<cv::Rect>& squares);
+// The parts of a picture of `size` that meet one of the `squares`: each
+// side longer than a square is cut in two, the two overlapping by a quarter
+// of kFaceSquare (a 720 x 405 frame is four parts of 384 x 227, a 720 x 187
+// one two of 384 x 187). Every picture of a size is cut alike, into parts of
+// one size, so that the detectors' inputs keep their size from part to part
+// and frame to frame (a network fed a new size sets itself up again, which
+// costs more than the search). Quarters rather than halves hold the
+// networks' memory down (four parts of a 16:9 frame take no longer).
+std::vector<cv::Rect> faceParts(cv::Size size, const std::vector<cv::Rect>& squares);
 
 // Whether the centre of `face` lies in one of the `squares`.
 bool centredIn(const Detection& face, const std::vector<cv::Rect>& squares);

@@ -61,20 +61,23 @@ TEST(DecodeFaceLevel, AnchorCentreAndOffsetsInInputPixelsScaledToThePicture) {
   EXPECT_FLOAT_EQ(f.bottom, 50 + 210 * 0.5f);
 }
 
-TEST(FaceHalves, OverlappingHalvesAlongTheLongerSideThatMeetASquare) {
+TEST(FaceParts, EachSideLongerThanASquareCutInTwoOverlappingPartsThatMeetASquare) {
   using Rects = std::vector<cv::Rect>;
   const Rects everywhere = {{0, 0, 720, 720}};
-  EXPECT_EQ(faceHalves({720, 406}, everywhere), (Rects{{0, 0, 384, 406}, {336, 0, 384, 406}}));
-  EXPECT_EQ(faceHalves({720, 187}, everywhere), (Rects{{0, 0, 384, 187}, {336, 0, 384, 187}}));
-  EXPECT_EQ(faceHalves({406, 720}, everywhere), (Rects{{0, 0, 406, 384}, {0, 336, 406, 384}}));
-  EXPECT_EQ(faceHalves({193, 100}, everywhere), (Rects{{0, 0, 121, 100}, {72, 0, 121, 100}}));
-  EXPECT_EQ(faceHalves({192, 192}, everywhere), (Rects{{0, 0, 192, 192}}));
-  EXPECT_EQ(faceHalves({100, 60}, everywhere), (Rects{{0, 0, 100, 60}}));
-  // A square in one half, in the overlap, touching the cut from outside.
-  EXPECT_EQ(faceHalves({720, 406}, {{528, 214, 192, 192}}), (Rects{{336, 0, 384, 406}}));
-  EXPECT_EQ(faceHalves({720, 406}, {{340, 0, 10, 10}}), (Rects{{0, 0, 384, 406}, {336, 0, 384, 406}}));
-  EXPECT_EQ(faceHalves({720, 406}, {{144, 0, 192, 192}}), (Rects{{0, 0, 384, 406}}));
-  EXPECT_TRUE(faceHalves({720, 406}, {}).empty());
+  EXPECT_EQ(faceParts({720, 406}, everywhere),
+            (Rects{{0, 0, 384, 227}, {0, 179, 384, 227}, {336, 0, 384, 227}, {336, 179, 384, 227}}));
+  EXPECT_EQ(faceParts({720, 187}, everywhere), (Rects{{0, 0, 384, 187}, {336, 0, 384, 187}}));
+  EXPECT_EQ(faceParts({150, 720}, everywhere), (Rects{{0, 0, 150, 384}, {0, 336, 150, 384}}));
+  EXPECT_EQ(faceParts({193, 100}, everywhere), (Rects{{0, 0, 121, 100}, {72, 0, 121, 100}}));
+  EXPECT_EQ(faceParts({192, 192}, everywhere), (Rects{{0, 0, 192, 192}}));
+  EXPECT_EQ(faceParts({100, 60}, everywhere), (Rects{{0, 0, 100, 60}}));
+  // A square in one part, one in the overlap of all four, one touching the
+  // cut from outside.
+  EXPECT_EQ(faceParts({720, 406}, {{528, 230, 192, 176}}), (Rects{{336, 179, 384, 227}}));
+  EXPECT_EQ(faceParts({720, 406}, {{340, 190, 10, 10}}),
+            (Rects{{0, 0, 384, 227}, {0, 179, 384, 227}, {336, 0, 384, 227}, {336, 179, 384, 227}}));
+  EXPECT_EQ(faceParts({720, 406}, {{144, 0, 192, 179}}), (Rects{{0, 0, 384, 227}}));
+  EXPECT_TRUE(faceParts({720, 406}, {}).empty());
 }
 
 TEST(CentredIn, TheCentreOfTheFaceNotItsBox) {
