@@ -223,6 +223,33 @@ Core wrappedCore(std::string_view word) {
   return {from, to};
 }
 
+// "Rati" is "Ratio": a word of kShortestLostLetter letters or more, in
+// small letters after its first, that is not English becomes the one
+// English word it reads as with one letter put back (a capital where it
+// goes before a capital that starts the word); where two fit
+// ("Mori": Maori, Morin), or none, it stays as read. A word in capitals is
+// more often a name or an acronym ("GIMP", not "GIMPY").
+constexpr size_t kShortestLostLetter = 4;
+void mendLostLetter(std::string& core, const Lexicon& english) {
+  if (core.size() < kShortestLostLetter || !allLetters(core) || english.contains(core) ||
+      std::any_of(core.begin() + 1, core.end(), isUpper))
+    return;
+  std::optional<std::string> mended;
+  for (size_t at = 0; at <= core.size(); ++at)
+    for (char letter = 'a'; letter <= 'z'; ++letter) {
+      // The same letter put back before or after its twin is one word.
+      if (at > 0 && lower(core[at - 1]) == letter) continue;
+      // Before a capital, the capital is the letter put back.
+      const bool first = at == 0 && isUpper(core[0]);
+      std::string candidate = first ? std::string(1, upper(letter)) + lower(core[0]) + core.substr(1)
+                                    : core.substr(0, at) + std::string(1, letter) + core.substr(at);
+      if (!english.contains(candidate)) continue;
+      if (mended) return;
+      mended = candidate;
+    }
+  if (mended) core = *mended;
+}
+
 std::string mendedWord(std::string word, const Lexicon& english) {
   mendPathRoot(word);
   mendDigitRuns(word);
@@ -236,6 +263,7 @@ std::string mendedWord(std::string word, const Lexicon& english) {
   if (core.empty() || (english.contains(core) && !capitalAfterSmall(core))) return word;
   mendLookAlike(core, english);
   mendRunTogether(core, english);
+  mendLostLetter(core, english);
   return word.substr(0, from) + core + word.substr(to);
 }
 

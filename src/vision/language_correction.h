@@ -31,6 +31,9 @@ std::string_view withoutMarksAround(std::string_view word);
 //   "316,8 kB");
 // - a word in capitals that is two or three words run together, in one way
 //   only, gets its spaces back ("NOPARKING" gives "NO PARKING");
+// - a word of four letters or more, in small letters after its first, that
+//   is one letter short of exactly one English word gets it back ("Rati"
+//   gives "Ratio"; "GIMP", in capitals, and "Mori", short of two, stay);
 // - in a keyboard shortcut ("ctd+O"), a modifier within two edits of exactly
 //   one of Ctrl, Shift, Alt, Super, Meta becomes it, and a single letter key
 //   is a capital ("Ctrl+O");

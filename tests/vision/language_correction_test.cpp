@@ -137,6 +137,27 @@ TEST(LanguageCorrected, UsesTheEmbeddedEnglishWords) {
             "Call Marta 800px-De_Quedlinburg_... fgselect");
 }
 
+TEST(LanguageCorrected, PutsBackALostLetterWhereOnlyOneEnglishWordFits) {
+  const Lexicon english(englishWords());
+  const struct {
+    const char* read;
+    const char* mended;
+  } cases[] = {
+      {"Aspect Rati 0.00", "Aspect Ratio 0.00"},
+      {"(Documets)", "(Documents)"},
+      {"Ocument", "Document"},  // the capital is the letter put back
+      {"Setings", "Settings"},  // a letter beside its twin is one fit, not two
+      // Kept: two fits ("recant", "recent"; "Maori", "Morin"), none, a word
+      // in capitals, too short, English already.
+      {"Recnt Mori", "Recnt Mori"},
+      {"Mousepad", "Mousepad"},
+      {"GIMP", "GIMP"},
+      {"Rat", "Rat"},
+      {"ratio", "ratio"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(languageCorrected(c.read, english), c.mended) << c.read;
+}
+
 TEST(SmallWritingCorrected, SwapsOneSmallLookAlikeWhereOnlyOneEnglishWordFits) {
   const Lexicon english(englishWords());
   const struct {
