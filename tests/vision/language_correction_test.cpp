@@ -14,6 +14,12 @@ namespace {
 constexpr std::string_view kWords =
     "al\nall\nat\ncan\nclose\ndit\nedit\nfile\nlist\nmimic\nno\none\nopen\nparking\nprint\nquit\nsave\nsome\nsomeone\ntimes\n";
 
+// A row of the tables below: a line as read, and as it should come out.
+struct ReadAndMended {
+  const char* read;
+  const char* mended;
+};
+
 TEST(Lexicon, LooksUpWholeWordsWhateverTheirCase) {
   Lexicon lexicon("ab\r\nabc\n\nzed");  // CRLF and an empty line are tolerated
   for (const char* word : {"ab", "ABC", "Zed"}) EXPECT_TRUE(lexicon.contains(word)) << word;
@@ -23,10 +29,7 @@ TEST(Lexicon, LooksUpWholeWordsWhateverTheirCase) {
 
 TEST(LanguageCorrected, MendsTypicalSlipsAndKeepsEverythingElse) {
   const Lexicon lexicon(kWords);
-  const struct {
-    const char* read;
-    const char* mended;
-  } cases[] = {
+  const ReadAndMended cases[] = {
       // one look-alike for a letter, in the case of the word
       {"File \xE2\x82\xAC" "dit", "File Edit"},
       {"0pen 5ave", "Open Save"},
@@ -139,10 +142,7 @@ TEST(LanguageCorrected, UsesTheEmbeddedEnglishWords) {
 
 TEST(LanguageCorrected, PutsBackALostLetterWhereOnlyOneEnglishWordFits) {
   const Lexicon english(englishWords());
-  const struct {
-    const char* read;
-    const char* mended;
-  } cases[] = {
+  const ReadAndMended cases[] = {
       {"Aspect Rati 0.00", "Aspect Ratio 0.00"},
       {"(Documets)", "(Documents)"},
       {"Ocument", "Document"},  // the capital is the letter put back
@@ -160,10 +160,7 @@ TEST(LanguageCorrected, PutsBackALostLetterWhereOnlyOneEnglishWordFits) {
 
 TEST(SmallWritingCorrected, SwapsOneSmallLookAlikeWhereOnlyOneEnglishWordFits) {
   const Lexicon english(englishWords());
-  const struct {
-    const char* read;
-    const char* mended;
-  } cases[] = {
+  const ReadAndMended cases[] = {
       // Readings of 5-pixel menu and file labels, each letter in its case.
       {"Clese Window", "Close Window"},
       {"Detach Tsb", "Detach Tab"},
