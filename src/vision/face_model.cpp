@@ -27,6 +27,11 @@ constexpr Level kLevels[] = {{16, 2}, {32, 6}};
 constexpr int kCoarsestCell = 32;
 constexpr int kBoxValues = 16;
 
+// Whether `rect` shares a pixel with one of `others`.
+bool meetsAny(const cv::Rect& rect, const std::vector<cv::Rect>& others) {
+  return std::any_of(others.begin(), others.end(), [&](const cv::Rect& other) { return (rect & other).area() > 0; });
+}
+
 int squareStart(int index, int step, int extent) {
   return std::max(0, std::min(index * step, extent - kFaceSquare));
 }
@@ -102,7 +107,7 @@ std::vector<cv::Rect> faceSquares(cv::Size size, const std::vector<cv::Rect>& ar
     for (int column = 0; column < count(size.width); ++column) {
       const cv::Rect square(squareStart(column, step, size.width), squareStart(row, step, size.height), kFaceSquare,
                             kFaceSquare);
-      if (std::any_of(areas.begin(), areas.end(), [&](const cv::Rect& area) { return (area & square).area() > 0; }))
+      if (meetsAny(square, areas))
         squares.push_back(square);
     }
   return squares;
@@ -120,9 +125,7 @@ std::vector<cv::Rect> faceParts(cv::Size size, const std::vector<cv::Rect>& squa
   std::vector<cv::Rect> parts;
   for (auto [x, w] : cut(size.width))
     for (auto [y, h] : cut(size.height)) parts.push_back({x, y, w, h});
-  std::erase_if(parts, [&](const cv::Rect& part) {
-    return std::none_of(squares.begin(), squares.end(), [&](const cv::Rect& square) { return (part & square).area() > 0; });
-  });
+  std::erase_if(parts, [&](const cv::Rect& part) { return !meetsAny(part, squares); });
   return parts;
 }
 
