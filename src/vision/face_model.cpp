@@ -24,7 +24,7 @@ struct Level {
   int cell, anchors;
 };
 constexpr Level kLevels[] = {{16, 2}, {32, 6}};
-constexpr int kCoarsestCell = 32;
+constexpr int kCoarsestCell = kLevels[std::size(kLevels) - 1].cell;
 constexpr int kBoxValues = 16;
 
 // Whether `rect` shares a pixel with one of `others`.
@@ -130,10 +130,9 @@ std::vector<cv::Rect> faceParts(cv::Size size, const std::vector<cv::Rect>& squa
 }
 
 bool centredIn(const Detection& face, const std::vector<cv::Rect>& squares) {
-  const float x = (face.left + face.right) / 2, y = (face.top + face.bottom) / 2;
-  return std::any_of(squares.begin(), squares.end(), [&](const cv::Rect& square) {
-    return x >= float(square.x) && x < float(square.br().x) && y >= float(square.y) && y < float(square.br().y);
-  });
+  const cv::Point2f centre((face.left + face.right) / 2, (face.top + face.bottom) / 2);
+  return std::any_of(squares.begin(), squares.end(),
+                     [&](const cv::Rect& square) { return cv::Rect2f(square).contains(centre); });
 }
 
 std::vector<Detection> decodeFaceLevel(const float* scores, const float* boxes, const FaceGrid& grid, int anchors,
